@@ -1,0 +1,41 @@
+#include "app/mainwindow.h"
+#include "app/qtplatform.h"
+#include "port/qtserialcomponent.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool displayAvailable()
+{
+    for (const char* variable : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" }) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "portlark: no display available (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+        return 1;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("portlark"));
+    QApplication::setDesktopFileName(QStringLiteral("portlark"));
+
+    QtSerialComponent serial;
+    QtDialogs dialogs;
+    DesktopUrlOpener urlOpener;
+    SystemClock clock;
+    MainWindow window({ &serial, &dialogs, &urlOpener, &clock });
+    window.show();
+    return application.exec();
+}

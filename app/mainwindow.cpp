@@ -1,0 +1,402 @@
+#include "app/mainwindow.h"
+
+#include "app/helpwindow.h"
+#include "app/intervaltimer.h"
+#include "port/portsettings.h"
+#include "port/serialcomponent.h"
+#include "receive/receiveview.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace {
+
+// The design is laid out in twips; 15 twips make a pixel at 96 dots per inch.
+int px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+
+const QColor formColour(0xCA, 0xCA, 0x91);
+
+void setBackground(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Button, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
+}
+
+QString cjkFamily()
+{
+    const QStringList families = QFontDatabase::families();
+    for (const QString& wanted : { QStringLiteral("SimSun"), QStringLiteral("宋体") }) {
+        if (families.contains(wanted))
+            return wanted;
+    }
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    return chinese.isEmpty() ? QString() : chinese.first();
+}
+
+} // namespace
+
+MainWindow::MainWindow(const Platform& platform, QWidget* parent)
+    : QWidget(parent)
+    , m_platform(platform)
+    , MSComm(platform.serial)
+    , m_endProgram([] { QCoreApplication::exit(0); })
+{
+    buildControls();
+    connectHandlers();
+    Form_Load();
+}
+
+MainWindow::~MainWindow()
+{
+    if (FrmHelp)
+        delete FrmHelp.data();
+}
+
+void MainWindow::buildControls()
+{
+    setObjectName(QStringLiteral("串口调试软件"));
+    setWindowTitle(QStringLiteral("Velmora-串口调试助手PORTLARK2.1"));
+    setWindowIcon(QIcon(QStringLiteral(":/assets/portlark.xpm")));
+    setFixedSize(px(11460), px(6450));
+    setBackground(this, formColour);
+    setMouseTracking(true);
+
+    const auto place = [](QWidget* widget, const char* name, int left, int top, int width,
+                           int height) {
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setGeometry(px(left), px(top), px(width), px(height));
+    };
+    const auto label = [&](QWidget* parent, const char* name, const QString& text, int left,
+                           int top, int width, int height) {
+        auto* widget = new QLabel(text, parent);
+        place(widget, name, left, top, width, height);
+        setBackground(widget, formColour);
+        return widget;
+    };
+    const auto centred = [&](QWidget* parent, const char* name, const QString& text, int left,
+                             int top, int width, int height) {
+        QLabel* widget = label(parent, name, text, left, top, width, height);
+        widget->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        return widget;
+    };
+    const auto bordered = [&](QWidget* parent, const char* name, const QString& text, int left,
+                              int top, int width, int height) {
+        QLabel* widget = label(parent, name, text, left, top, width, height);
+        widget->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        return widget;
+    };
+    const auto button = [&](QWidget* parent, const char* name, const QString& text, int left,
+                            int top, int width, int height) {
+        auto* widget = new QPushButton(text, parent);
+        place(widget, name, left, top, width, height);
+        return widget;
+    };
+    const auto combo = [&](QWidget* parent, const char* name, const QString& text,
+                           const QStringList& items, int left, int top, int width, int height) {
+        auto* widget = new QComboBox(parent);
+        widget->setEditable(true);
+        widget->setInsertPolicy(QComboBox::NoInsert);
+        widget->addItems(items);
+        widget->setEditText(text);
+        place(widget, name, left, top, width, height);
+        return widget;
+    };
+    const auto check = [&](const char* name, const QString& caption, int left, int top) {
+        auto* widget = new QCheckBox(caption, this);
+        place(widget, name, left, top, 255, 255);
+        setBackground(widget, formColour);
+        return widget;
+    };
+    const auto lineEdit = [&](const char* name, const QString& text, int left, int top, int width,
+                              int height, bool centre, bool coloured) {
+        auto* widget = new QLineEdit(text, this);
+        place(widget, name, left, top, width, height);
+        if (centre)
+            widget->setAlignment(Qt::AlignCenter);
+        if (coloured)
+            setBackground(widget, formColour);
+        return widget;
+    };
+    const auto image = [&](QWidget* parent, const char* name, const QString& resource, int left,
+                           int top, int width, int height) {
+        auto* widget = new QLabel(parent);
+        place(widget, name, left, top, width, height);
+        widget->setPixmap(QPixmap(resource));
+        widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return widget;
+    };
+
+    // Port settings group; its top edge lies above the client area.
+    Frame1 = new QGroupBox(this);
+    place(Frame1, "Frame1", 0, -100, 1605, 2200);
+    setBackground(Frame1, formColour);
+    Label4 = centred(Frame1, "Label4", QStringLiteral("串口"), 50, 160, 600, 255);
+    QStringList ports;
+    for (int n = 1; n <= 15; ++n)
+        ports << QStringLiteral("COM%1").arg(n);
+    CboCom = combo(Frame1, "CboCom", QStringLiteral("COM1"), ports, 750, 111, 800, 300);
+    Label5 = centred(Frame1, "Label5", QStringLiteral("波特率"), 50, 470, 600, 255);
+    CboBaudrate = combo(Frame1, "CboBaudrate", QStringLiteral("9600"),
+        { QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"),
+            QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
+            QStringLiteral("14400"), QStringLiteral("19200"), QStringLiteral("28800"),
+            QStringLiteral("38400"), QStringLiteral("56000"), QStringLiteral("128000"),
+            QStringLiteral("256000") },
+        750, 400, 800, 300);
+    Label6 = centred(Frame1, "Label6", QStringLiteral("校验位"), 50, 760, 600, 255);
+    CboParitybit = combo(Frame1, "CboParitybit", QStringLiteral("NONE"),
+        { QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("ENEV"),
+            QStringLiteral("SPACE"), QStringLiteral("MARK") },
+        750, 700, 800, 300);
+    Label7 = centred(Frame1, "Label7", QStringLiteral("数据位"), 50, 1080, 600, 255);
+    CboDatabit = combo(Frame1, "CboDatabit", QStringLiteral("8"),
+        { QStringLiteral("8"), QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("5") }, 750,
+        1000, 800, 300);
+    Label8 = centred(Frame1, "Label8", QStringLiteral("停止位"), 50, 1400, 600, 255);
+    CboStopbit = combo(Frame1, "CboStopbit", QStringLiteral("1"),
+        { QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2") }, 750, 1300, 800, 300);
+    // As built both lamps show, the lit one above the dark one.
+    ImgSwitchOff = image(Frame1, "ImgSwitchOff", QStringLiteral(":/assets/lamp-off.xpm"), 120,
+        1680, 450, 420);
+    ImgSwitchOn = image(Frame1, "ImgSwitchOn", QStringLiteral(":/assets/lamp-on.xpm"), 120, 1680,
+        450, 420);
+    CmdSwitch = button(Frame1, "CmdSwitch", QStringLiteral("关闭串口"), 720, 1740, 870, 440);
+
+    Label1 = label(this, "Label1",
+        QStringLiteral("使用的时候注意串口号和波特率等设置正确，且串口为打开状态"), 1680, 720, 735,
+        1335);
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setBackground(Label1, palette().color(QPalette::Inactive, QPalette::Window));
+    setTextColour(Label1, QColor(0x00, 0xFF, 0x00));
+
+    // Receive area
+    LblReceive = bordered(this, "LblReceive", QStringLiteral("接收区"), 1920, 120, 600, 255);
+    TxtReceive = new ReceiveView(this);
+    place(TxtReceive, "TxtReceive", 2520, 0, 8835, 4875);
+    CmdClearReceive
+        = button(this, "CmdClearReceive", QStringLiteral("清空接收区"), 1320, 2400, 1050, 310);
+    CmdStopdisp = button(this, "CmdStopdisp", QStringLiteral("停止显示"), 1320, 2760, 1050, 310);
+    ChkAutoClear = check("ChkAutoClear", QStringLiteral("Check1"), 50, 2850);
+    LblArtoclear = label(this, "LblArtoclear", QStringLiteral("自动清空"), 330, 2870, 800, 200);
+    ChkHexReceive = check("ChkHexReceive", QStringLiteral("Check2"), 50, 3100);
+    Label10 = label(this, "Label10", QStringLiteral("十六进制显示"), 330, 3140, 1200, 200);
+
+    // Saving
+    CmdSaveDisp = button(this, "CmdSaveDisp", QStringLiteral("保存显示数据"), 30, 3450, 1225, 300);
+    CmdAmend = button(this, "CmdAmend", QStringLiteral("更改"), 1250, 3450, 505, 300);
+    TxtSavePath
+        = lineEdit("TxtSavePath", QStringLiteral("C:\\COMDATA"), 60, 3760, 1650, 270, false, true);
+
+    // Clock
+    LblNowTime = centred(this, "LblNowTime", QStringLiteral("当前时间"), 240, 4200, 1215, 195);
+    setTextColour(LblNowTime, Qt::black);
+    LblNewDate = centred(this, "LblNewDate", QStringLiteral("显示日前"), 240, 4440, 1215, 255);
+
+    // Send area and options
+    CmdClearSend = button(this, "CmdClearSend", QStringLiteral("清空重填"), 100, 4850, 870, 300);
+    LblSend = bordered(this, "LblSend", QStringLiteral("发送的字符/数据"), 1100, 4850, 1420, 270);
+    TxtSend = new QPlainTextEdit(this);
+    place(TxtSend, "TxtSend", 2520, 4935, 8820, 750);
+    TxtSend->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ChkHexSend = check("ChkHexSend", QStringLiteral("Check3"), 30, 5160);
+    Label11 = centred(this, "Label11", QStringLiteral("十六进制发送"), 240, 5200, 1200, 200);
+    CmdQuit = button(this, "CmdQuit", QStringLiteral("关闭程序"), 1560, 5160, 870, 330);
+
+    // Automatic send
+    ChkAutoSend = check("ChkAutoSend", QStringLiteral("Check4"), 30, 5480);
+    LblAutoSend = centred(
+        this, "LblAutoSend", QStringLiteral("自动发送(周期改变后重选)"), 240, 5510, 2215, 200);
+    LblArtoSendCyc
+        = label(this, "LblArtoSendCyc", QStringLiteral("自动发送周期："), 60, 5760, 1270, 200);
+    TxtAutoSendTime
+        = lineEdit("TxtAutoSendTime", QStringLiteral("1000"), 1320, 5730, 660, 300, false, false);
+    Label14 = label(this, "Label14", QStringLiteral("毫秒"), 2000, 5760, 450, 255);
+
+    // File send
+    CmdSelectFile
+        = button(this, "CmdSelectFile", QStringLiteral("选择文件"), 2520, 5700, 1225, 280);
+    TxtSendPath = lineEdit(
+        "TxtSendPath", QStringLiteral("还没有选择文件"), 3800, 5740, 1700, 270, true, true);
+    CmdSendFile = button(this, "CmdSendFile", QStringLiteral("文件发送"), 5580, 5700, 900, 280);
+
+    // Status line and counters
+    TxtStatus = lineEdit("TxtStatus", QString(), 240, 6080, 3100, 270, true, true);
+    TxtRXCount = lineEdit("TxtRXCount", QStringLiteral("RX收:0"), 3340, 6080, 1350, 270, true, true);
+    TxtTXCount = lineEdit("TxtTXCount", QStringLiteral("TX发:0"), 4680, 6080, 1340, 270, true, true);
+    CmdClearCounter
+        = button(this, "CmdClearCounter", QStringLiteral("计数清零"), 6100, 6080, 865, 300);
+
+    // Bottom right
+    LblWeb = label(this, "LblWeb", QStringLiteral("官网"), 8800, 5760, 400, 225);
+    setTextColour(LblWeb, QColor(0x39, 0x78, 0x8A));
+    LblWeb->setMouseTracking(true);
+    LblWeb->installEventFilter(this);
+    CmdHelp = button(this, "CmdHelp", QStringLiteral("关于"), 8760, 6000, 505, 300);
+    Picture1 = image(this, "Picture1", QStringLiteral(":/assets/picture.xpm"), 9360, 5850, 495, 500);
+    Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setBackground(Picture1, QColor(0xE0, 0xE0, 0xE0));
+    CmdSend = button(this, "CmdSend", QStringLiteral("点击发送"), 10080, 5760, 1335, 660);
+    QFont sendFont = CmdSend->font();
+    const QString family = cjkFamily();
+    if (!family.isEmpty())
+        sendFont.setFamily(family);
+    sendFont.setPointSize(9);
+    sendFont.setWeight(QFont::Bold);
+    CmdSend->setFont(sendFont);
+
+    // Labels, the group box and the pictures never take the focus.
+    for (QLabel* widget : findChildren<QLabel*>())
+        widget->setFocusPolicy(Qt::NoFocus);
+    Frame1->setFocusPolicy(Qt::NoFocus);
+
+    // Tab order of the controls that can take the focus.
+    const QList<QWidget*> tabOrder = { TxtReceive, CmdSwitch, CmdClearReceive, CmdStopdisp,
+        ChkAutoClear, ChkHexReceive, TxtSavePath, TxtSend, CmdClearSend, CmdSend, ChkHexSend,
+        ChkAutoSend, TxtStatus, TxtRXCount, TxtTXCount, CmdSelectFile, TxtSendPath, CmdSendFile,
+        CmdClearCounter, CmdQuit, CmdHelp, CboCom, CboBaudrate, CboParitybit, CboDatabit,
+        CboStopbit, CmdSaveDisp, CmdAmend, TxtAutoSendTime };
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    TxtReceive->setFocus();
+
+    TmrNowTime = new IntervalTimer(this);
+    TmrNowTime->setObjectName(QStringLiteral("TmrNowTime"));
+    TmrNowTime->setInterval(1000);
+    TmrNowTime->setEnabled(true);
+    TmrAutoSend = new IntervalTimer(this, Qt::PreciseTimer);
+    TmrAutoSend->setObjectName(QStringLiteral("TmrAutoSend"));
+    TmrAutoSend->setInterval(0);
+    TmrAutoSend->setEnabled(true);
+}
+
+void MainWindow::connectHandlers()
+{
+    connect(CboCom, &QComboBox::activated, this, &MainWindow::CboCom_Click);
+    connect(CboBaudrate, &QComboBox::activated, this, &MainWindow::CboBaudrate_Click);
+    connect(CboParitybit, &QComboBox::activated, this, &MainWindow::CboParitybit_Click);
+    connect(CboDatabit, &QComboBox::activated, this, &MainWindow::CboDatabit_Click);
+    connect(CboStopbit, &QComboBox::activated, this, &MainWindow::CboStopbit_Click);
+    connect(CmdSwitch, &QPushButton::clicked, this, &MainWindow::CmdSwitch_Click);
+    connect(MSComm, &SerialComponent::onComm, this, &MainWindow::MSComm_OnComm);
+    connect(CmdClearReceive, &QPushButton::clicked, this, &MainWindow::CmdClearReceive_Click);
+    connect(CmdStopdisp, &QPushButton::clicked, this, &MainWindow::CmdStopdisp_Click);
+    connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
+    connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::CmdSaveDisp_Click);
+    connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::CmdAmend_Click);
+    connect(CmdSend, &QPushButton::clicked, this, &MainWindow::CmdSend_Click);
+    connect(CmdClearSend, &QPushButton::clicked, this, &MainWindow::CmdClearSend_Click);
+    connect(TxtSend, &QPlainTextEdit::textChanged, this, &MainWindow::TxtSend_Change);
+    connect(ChkAutoSend, &QCheckBox::toggled, this, &MainWindow::ChkAutoSend_Click);
+    connect(TmrAutoSend, &IntervalTimer::timeout, this, &MainWindow::TmrAutoSend_Timer);
+    connect(CmdSelectFile, &QPushButton::clicked, this, &MainWindow::CmdSelectFile_Click);
+    connect(CmdSendFile, &QPushButton::clicked, this, &MainWindow::CmdSendFile_Click);
+    connect(CmdQuit, &QPushButton::clicked, this, &MainWindow::CmdQuit_Click);
+    connect(TmrNowTime, &IntervalTimer::timeout, this, &MainWindow::TmrNowTime_Timer);
+    connect(CmdHelp, &QPushButton::clicked, this, &MainWindow::CmdHelp_Click);
+}
+
+// The send box keeps line breaks as CR LF, as a text box of the platform the design comes from.
+QString MainWindow::sendBoxText() const
+{
+    QString text = TxtSend->toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+
+void MainWindow::showMessage(const QString& text, Dialogs::Icon icon, Dialogs::Buttons buttons)
+{
+    m_platform.dialogs->message(this, text, QStringLiteral("串口调试助手"), icon, buttons);
+}
+
+void MainWindow::Form_Load()
+{
+    try {
+        QFont font = LblWeb->font();
+        font.setUnderline(true);
+        LblWeb->setFont(font);
+        setTextColour(LblWeb, QColor(0x00, 0x00, 0xFF));
+        TxtSend->setPlainText(QStringLiteral("在此处输入要发送的数据"));
+        if (MSComm->portOpen())
+            MSComm->setPortOpen(false);
+        const PortArguments arguments = convertSelection(selectionTexts());
+        OpenPort(arguments.port, arguments.baud, arguments.parity, arguments.dataBits,
+            arguments.stopBits);
+    } catch (const std::exception&) {
+    }
+}
+
+void MainWindow::CmdQuit_Click()
+{
+    if (MSComm->portOpen())
+        MSComm->setPortOpen(false);
+    m_ended = true;
+    TmrNowTime->setEnabled(false);
+    TmrAutoSend->setEnabled(false);
+    if (FrmHelp)
+        FrmHelp->close();
+    hide();
+    m_endProgram();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing by the frame closes the port first, as quit does.
+    if (!m_ended && MSComm->portOpen())
+        MSComm->setPortOpen(false);
+    event->accept();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    // Moves over a control reach the window too when the control does not track the pointer;
+    // only the bare surface counts.
+    if (!childAt(event->position().toPoint()))
+        Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, QPixmap(QStringLiteral(":/assets/background.xpm")));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == LblWeb) {
+        if (event->type() == QEvent::MouseMove) {
+            LblWeb_MouseMove();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && LblWeb->rect().contains(mouse->position().toPoint()))
+                LblWeb_Click();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+class SerialComponent;
+
+// Modal conversations with the user. The real one shows Qt dialogs; tests answer at once.
+class Dialogs {
+public:
+    enum class Icon { Warning, Error };
+    enum class Buttons { Ok, OkCancel };
+    enum class Answer { Ok, Cancel };
+
+    virtual ~Dialogs() = default;
+    virtual Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+        Buttons buttons)
+        = 0;
+    // The chosen file's path, or an empty string when the user cancels.
+    virtual QString openFile(QWidget* parent, const QString& filter) = 0;
+    // The chosen folder's path, or an empty string when the user cancels.
+    virtual QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir)
+        = 0;
+};
+
+// Hands a web address to the desktop. Failures are not reported.
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    virtual void open(const QUrl& url) = 0;
+};
+
+// Local date and time, and how long the save notice lasts.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+    virtual int saveNoticeMs() const { return 5000; }
+};
+
+// The pieces the window talks to the outside world through. The window does not own them.
+struct Platform {
+    SerialComponent* serial = nullptr;
+    Dialogs* dialogs = nullptr;
+    UrlOpener* urlOpener = nullptr;
+    Clock* clock = nullptr;
+};

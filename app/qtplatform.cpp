@@ -1,0 +1,27 @@
+#include "app/qtplatform.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+Dialogs::Answer QtDialogs::message(
+    QWidget* parent, const QString& text, const QString& title, Icon icon, Buttons buttons)
+{
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::Critical, title,
+        text,
+        buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+        parent);
+    return box.exec() == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;
+}
+
+QString QtDialogs::openFile(QWidget* parent, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& startDir)
+{
+    return QFileDialog::getExistingDirectory(parent, title, startDir);
+}
+
+void DesktopUrlOpener::open(const QUrl& url) { QDesktopServices::openUrl(url); }

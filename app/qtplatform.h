@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/platform.h"
+
+// The platform pieces of the real program.
+class QtDialogs : public Dialogs {
+public:
+    Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+        Buttons buttons) override;
+    QString openFile(QWidget* parent, const QString& filter) override;
+    QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir) override;
+};
+
+class DesktopUrlOpener : public UrlOpener {
+public:
+    void open(const QUrl& url) override;
+};
+
+class SystemClock : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// The texts of the five setting boxes, as the user sees them.
+struct SelectionTexts {
+    QString port; // "COM1"
+    QString baud; // "9600"
+    QString parity; // "NONE"
+    QString dataBits; // "8"
+    QString stopBits; // "1"
+};
+
+// What every opening takes.
+struct PortArguments {
+    quint8 port = 0;
+    QString baud;
+    QString parity; // at most one character
+    qint16 dataBits = 0;
+    QString stopBits;
+};
+
+// A setting text that cannot become an argument; what() is unused, message() is for the user.
+class SelectionError : public std::runtime_error {
+public:
+    explicit SelectionError(const QString& message)
+        : std::runtime_error("selection")
+        , m_message(message)
+    {
+    }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Throws SelectionError for a port number outside 0..255 or data bits that are not a number in
+// the signed 16-bit range.
+PortArguments convertSelection(const SelectionTexts& texts);
+// "9600,N,8,1"
+QString settingsString(const PortArguments& arguments);
+
+namespace StatusText {
+QString open(const SelectionTexts& texts); // 串口：COM1 打开，9600,N,8,1
+QString applied(const SelectionTexts& texts); // 串口状态：COM1 OPEND，9600,N,8,1
+QString closed(); // 串口状态：COM Port 关闭
+QString shortClosed(); // 串口状态：COM关闭
+} // namespace StatusText

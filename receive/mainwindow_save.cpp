@@ -1,0 +1,5 @@
+// Saving the receive display to 1.txt.
+#include "app/mainwindow.h"
+
+void MainWindow::CmdSaveDisp_Click() { }
+void MainWindow::CmdAmend_Click() { }

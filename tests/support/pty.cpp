@@ -1,0 +1,81 @@
+#include "support/pty.h"
+
+#include <QElapsedTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    char name[256] = {};
+    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+    // Raw device side: no echo, no line discipline on what the program sends.
+    termios raw {};
+    tcgetattr(m_slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(m_slave, TCSANOW, &raw);
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+}
+
+PtyPair::~PtyPair()
+{
+    closeMaster();
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+bool PtyPair::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size() && m_master >= 0) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd fd { m_master, POLLOUT, 0 };
+            ::poll(&fd, 1, 100);
+        } else if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return done == bytes.size();
+}
+
+QByteArray PtyPair::read(qint64 atLeast, int timeoutMs)
+{
+    QByteArray result;
+    QElapsedTimer timer;
+    timer.start();
+    char buffer[65536];
+    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < timeoutMs) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n > 0) {
+            result.append(buffer, n);
+            continue;
+        }
+        pollfd fd { m_master, POLLIN, 0 };
+        ::poll(&fd, 1, 20);
+    }
+    return result;
+}
+
+termios PtyPair::attributes() const
+{
+    termios attributes {};
+    tcgetattr(m_slave, &attributes);
+    return attributes;
+}
+
+void PtyPair::closeMaster()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
