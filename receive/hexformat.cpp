@@ -1,0 +1,1 @@
+#include "receive/hexformat.h"

@@ -1,0 +1,1 @@
+#include "send/sendlogic.h"
