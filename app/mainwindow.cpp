@@ -360,6 +360,7 @@ void MainWindow::CmdQuit_Click()
     if (FrmHelp)
         FrmHelp->close();
     hide();
+    Q_EMIT programEnding();
     m_endProgram();
 }
 

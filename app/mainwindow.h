@@ -45,6 +45,10 @@ public:
     bool hasEnded() const { return m_ended; }
     HelpWindow* helpWindow() const;
 
+Q_SIGNALS:
+    // Quit was pressed: anything waiting in a nested event loop must stop waiting at once.
+    void programEnding();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
