@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Plots seconds per MiB against MiB already displayed, for our receive view and a stock
+# QPlainTextEdit, from the curve file that bench_receive writes with --curve.
+# Usage: bench/plot_receive.sh CURVE_FILE OUTPUT_PNG
+set -euo pipefail
+curve=${1:?curve file}
+output=${2:?output png}
+command -v gnuplot >/dev/null || { . "$(dirname "$0")/../scripts/packages.sh"; ensure_packages gnuplot-nox; }
+gnuplot <<PLOT
+set terminal pngcairo size 800,480 font "sans,10"
+set output "$output"
+set title "Receive display: cost of each MiB of hex pairs as the display grows"
+set xlabel "MiB already displayed"
+set ylabel "seconds for the next MiB"
+set logscale y
+set grid
+set key top left
+plot "$curve" using 1:2 with linespoints title "PORTLARK receive view", \
+     "$curve" using 1:3 with linespoints title "stock QPlainTextEdit"
+PLOT
+echo "wrote $output"

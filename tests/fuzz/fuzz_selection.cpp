@@ -1,0 +1,31 @@
+// Any five setting texts either convert or raise SelectionError; nothing else may happen.
+#include "port/portsettings.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QStringList parts = text.split(QLatin1Char('\t'));
+    SelectionTexts texts;
+    texts.port = parts.value(0);
+    texts.baud = parts.value(1);
+    texts.parity = parts.value(2);
+    texts.dataBits = parts.value(3);
+    texts.stopBits = parts.value(4);
+    try {
+        const PortArguments arguments = convertSelection(texts);
+        if (arguments.parity.size() > 1)
+            std::abort();
+        const QString settings = settingsString(arguments);
+        if (!settings.startsWith(texts.baud))
+            std::abort();
+    } catch (const SelectionError&) {
+    }
+    StatusText::open(texts);
+    StatusText::applied(texts);
+    return 0;
+}
