@@ -14,7 +14,7 @@ public:
 private:
     void CmdAssurance_Click();
 
-    QLabel* Label1_0 = nullptr;
-    QLabel* Label1_1 = nullptr;
+    // The two captions form one control array; their object names are Label1_0 and Label1_1.
+    QLabel* Label1[2] = {};
     QPushButton* CmdAssurance = nullptr;
 };

@@ -1,1 +1,38 @@
 #pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringView>
+
+// What a save of the receive display writes, and where. The folder box holds Windows-style
+// paths; they are read as Wine reads them: a drive letter is an entry such as "c:" (a link to a
+// folder) in the devices folder, and drive C is the home folder when there is no such entry.
+namespace SaveRecord {
+
+// "2026年12月5日9时5分7秒": no padding in any field.
+QString timeStamp(const QDateTime& when);
+// The file's bytes in the system code page: the time stamp, CR LF, the display text unchanged,
+// CR LF.
+QByteArray record(const QDateTime& when, QStringView display);
+
+// The local folder a folder text names, or an empty string when it names a drive that does not
+// exist. Separators are not tidied: a trailing one stays.
+QString folderPath(const QString& folderText);
+// The path of "1.txt" in that folder, or an empty string.
+QString filePath(const QString& folderText);
+
+// Replaces the file with the bytes, all or nothing: a failed save leaves the old file whole. False
+// when the folder is missing or the write fails. The folder is never created.
+bool write(const QString& path, const QByteArray& bytes);
+
+} // namespace SaveRecord
+
+namespace ClockText {
+
+// A time-of-day format with seconds and no time zone, built from a locale's short time format
+// (seconds added with the locale's own separator); the long format, without its zone, serves when
+// the short one gives no plain separator to repeat.
+QString timeOfDayFormat(const QString& shortFormat, const QString& longFormat);
+
+} // namespace ClockText
