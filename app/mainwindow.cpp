@@ -7,6 +7,7 @@
 #include "receive/receiveview.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,7 +18,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleOptionComplex>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -46,16 +50,71 @@ void setTextColour(QWidget* widget, const QColor& colour)
     widget->setPalette(palette);
 }
 
+// SimSun where it is installed; otherwise a Chinese font whose Latin letters are narrow enough
+// for the design's small boxes, before whatever other Chinese font the system has.
 QString cjkFamily()
 {
     const QStringList families = QFontDatabase::families();
-    for (const QString& wanted : { QStringLiteral("SimSun"), QStringLiteral("宋体") }) {
+    for (const QString& wanted :
+        { QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
+            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("Source Han Sans SC") }) {
         if (families.contains(wanted))
             return wanted;
     }
     const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
     return chinese.isEmpty() ? QString() : chinese.first();
 }
+
+// The design's combo boxes are 53 pixels wide, made for a narrow drop-down button and thin
+// borders; with the usual style's wide button a text like "COM1" would not fit.
+class NarrowComboStyle : public QProxyStyle {
+public:
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+        SubControl sub, const QWidget* widget) const override
+    {
+        if (control == CC_ComboBox) {
+            const QRect& r = option->rect;
+            if (sub == SC_ComboBoxArrow)
+                return QRect(r.right() - arrowWidth + 1, r.top(), arrowWidth, r.height());
+            if (sub == SC_ComboBoxEditField)
+                return QRect(r.left() + 2, r.top() + 2, r.width() - arrowWidth - 3, r.height() - 4);
+        }
+        return QProxyStyle::subControlRect(control, option, sub, widget);
+    }
+
+private:
+    static constexpr int arrowWidth = 14;
+};
+
+// A label whose text wraps anywhere at a line pitch of one em, as the design's narrow hint column
+// expects; the usual line spacing of a Chinese font would push its last line out of the box.
+class WrappedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        QTextLayout layout(text(), font());
+        layout.setTextOption(option);
+        const QRectF area = contentsRect();
+        const qreal pitch = QFontInfo(font()).pixelSize();
+        qreal y = area.top();
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(area.width());
+            line.setPosition(QPointF(area.left(), y));
+            y += pitch;
+        }
+        layout.endLayout();
+        layout.draw(&painter, QPointF());
+    }
+};
 
 } // namespace
 
@@ -84,6 +143,13 @@ void MainWindow::buildControls()
     setFixedSize(px(11460), px(6450));
     setBackground(this, formColour);
     setMouseTracking(true);
+    // One font for every control, 9 points as the design's; it must carry Chinese.
+    QFont windowFont = font();
+    const QString family = cjkFamily();
+    if (!family.isEmpty())
+        windowFont.setFamily(family);
+    windowFont.setPointSize(9);
+    setFont(windowFont);
 
     const auto place = [](QWidget* widget, const char* name, int left, int top, int width,
                            int height) {
@@ -107,6 +173,7 @@ void MainWindow::buildControls()
                               int top, int width, int height) {
         QLabel* widget = label(parent, name, text, left, top, width, height);
         widget->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        widget->setIndent(1); // a framed label would otherwise indent by half an "x"
         return widget;
     };
     const auto button = [&](QWidget* parent, const char* name, const QString& text, int left,
@@ -122,6 +189,7 @@ void MainWindow::buildControls()
         widget->setInsertPolicy(QComboBox::NoInsert);
         widget->addItems(items);
         widget->setEditText(text);
+        widget->lineEdit()->setTextMargins(-2, 0, -2, 0);
         place(widget, name, left, top, width, height);
         return widget;
     };
@@ -186,12 +254,13 @@ void MainWindow::buildControls()
         450, 420);
     CmdSwitch = button(Frame1, "CmdSwitch", QStringLiteral("关闭串口"), 720, 1740, 870, 440);
 
-    Label1 = label(this, "Label1",
-        QStringLiteral("使用的时候注意串口号和波特率等设置正确，且串口为打开状态"), 1680, 720, 735,
-        1335);
+    Label1 = new WrappedLabel(
+        QStringLiteral("使用的时候注意串口号和波特率等设置正确，且串口为打开状态"), this);
+    place(Label1, "Label1", 1680, 720, 735, 1335);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setBackground(Label1, palette().color(QPalette::Inactive, QPalette::Window));
+    // The desktop's own colour, not the form's: the label stands out as a grey strip.
+    setBackground(Label1, QApplication::palette().color(QPalette::Inactive, QPalette::Window));
     setTextColour(Label1, QColor(0x00, 0xFF, 0x00));
 
     // Receive area
@@ -223,6 +292,8 @@ void MainWindow::buildControls()
     TxtSend = new QPlainTextEdit(this);
     place(TxtSend, "TxtSend", 2520, 4935, 8820, 750);
     TxtSend->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on, as in every other text box of the window.
+    TxtSend->setTabChangesFocus(true);
     ChkHexSend = check("ChkHexSend", QStringLiteral("Check3"), 30, 5160);
     Label11 = centred(this, "Label11", QStringLiteral("十六进制发送"), 240, 5200, 1200, 200);
     CmdQuit = button(this, "CmdQuit", QStringLiteral("关闭程序"), 1560, 5160, 870, 330);
@@ -261,25 +332,29 @@ void MainWindow::buildControls()
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setBackground(Picture1, QColor(0xE0, 0xE0, 0xE0));
     CmdSend = button(this, "CmdSend", QStringLiteral("点击发送"), 10080, 5760, 1335, 660);
-    QFont sendFont = CmdSend->font();
-    const QString family = cjkFamily();
-    if (!family.isEmpty())
-        sendFont.setFamily(family);
-    sendFont.setPointSize(9);
+    QFont sendFont = windowFont;
     sendFont.setWeight(QFont::Bold);
     CmdSend->setFont(sendFont);
 
-    // Labels, the group box and the pictures never take the focus.
+    // Made after the combo boxes, so that it is destroyed after them.
+    auto* comboStyle = new NarrowComboStyle;
+    comboStyle->setParent(this);
+    for (QComboBox* widget : { CboCom, CboBaudrate, CboParitybit, CboDatabit, CboStopbit })
+        widget->setStyle(comboStyle);
+
+    // Labels, the group box and the lamps never take the focus.
     for (QLabel* widget : findChildren<QLabel*>())
         widget->setFocusPolicy(Qt::NoFocus);
     Frame1->setFocusPolicy(Qt::NoFocus);
+    // The picture box is no label: it keeps its place in the Tab chain.
+    Picture1->setFocusPolicy(Qt::TabFocus);
 
     // Tab order of the controls that can take the focus.
     const QList<QWidget*> tabOrder = { TxtReceive, CmdSwitch, CmdClearReceive, CmdStopdisp,
         ChkAutoClear, ChkHexReceive, TxtSavePath, TxtSend, CmdClearSend, CmdSend, ChkHexSend,
         ChkAutoSend, TxtStatus, TxtRXCount, TxtTXCount, CmdSelectFile, TxtSendPath, CmdSendFile,
         CmdClearCounter, CmdQuit, CmdHelp, CboCom, CboBaudrate, CboParitybit, CboDatabit,
-        CboStopbit, CmdSaveDisp, CmdAmend, TxtAutoSendTime };
+        CboStopbit, CmdSaveDisp, CmdAmend, TxtAutoSendTime, Picture1 };
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     TxtReceive->setFocus();
@@ -335,6 +410,8 @@ void MainWindow::showMessage(const QString& text, Dialogs::Icon icon, Dialogs::B
 
 void MainWindow::Form_Load()
 {
+    connect(CboCom, &QComboBox::editTextChanged, this, &MainWindow::CboCom_Change);
+    CboCom_Change();
     try {
         QFont font = LblWeb->font();
         font.setUnderline(true);
@@ -352,8 +429,12 @@ void MainWindow::Form_Load()
 
 void MainWindow::CmdQuit_Click()
 {
-    if (MSComm->portOpen())
-        MSComm->setPortOpen(false);
+    // A component that fails while closing must not keep the program alive.
+    try {
+        if (MSComm->portOpen())
+            MSComm->setPortOpen(false);
+    } catch (const std::exception&) {
+    }
     m_ended = true;
     TmrNowTime->setEnabled(false);
     TmrAutoSend->setEnabled(false);
@@ -367,8 +448,11 @@ void MainWindow::CmdQuit_Click()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing by the frame closes the port first, as quit does.
-    if (!m_ended && MSComm->portOpen())
-        MSComm->setPortOpen(false);
+    try {
+        if (!m_ended && MSComm->portOpen())
+            MSComm->setPortOpen(false);
+    } catch (const std::exception&) {
+    }
     event->accept();
 }
 

@@ -80,6 +80,7 @@ private:
     void CboParitybit_Click();
     void CboDatabit_Click();
     void CboStopbit_Click();
+    void CboCom_Change(); // typing: refreshes the tooltip naming the device
     SelectionTexts selectionTexts() const;
     void applySelection();
     void CmdSwitch_Click();

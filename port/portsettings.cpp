@@ -1,11 +1,85 @@
 #include "port/portsettings.h"
 
-PortArguments convertSelection(const SelectionTexts&) { return {}; }
-QString settingsString(const PortArguments&) { return {}; }
+#include "port/comnames.h"
+#include "port/numberreading.h"
+
+namespace {
+
+QString settingsTail(const SelectionTexts& texts)
+{
+    return texts.baud + QLatin1Char(',') + parityLetter(texts.parity) + QLatin1Char(',')
+        + texts.dataBits + QLatin1Char(',') + texts.stopBits;
+}
+
+} // namespace
+
+quint8 convertPortNumber(const QString& portText)
+{
+    const double number = NumberReading::roundHalfEven(
+        NumberReading::leadingNumber(QStringView(portText).mid(3, 2)));
+    if (!(number >= 0 && number <= 255))
+        throw SelectionError(QStringLiteral("串口号无效：“%1”（端口号应为0到255）").arg(portText));
+    return quint8(number);
+}
+
+qint16 convertDataBits(const QString& dataBitsText)
+{
+    const std::optional<double> number = NumberReading::wholeNumber(dataBitsText);
+    if (!number)
+        throw SelectionError(QStringLiteral("数据位无效：“%1”（应为数字）").arg(dataBitsText));
+    const double rounded = NumberReading::roundHalfEven(*number);
+    if (!(rounded >= -32768 && rounded <= 32767))
+        throw SelectionError(QStringLiteral("数据位无效：“%1”（超出范围）").arg(dataBitsText));
+    return qint16(rounded);
+}
+
+QString parityLetter(const QString& parityText) { return parityText.left(1); }
+
+PortArguments convertSelection(const SelectionTexts& texts)
+{
+    PortArguments arguments;
+    arguments.port = convertPortNumber(texts.port);
+    arguments.baud = texts.baud;
+    arguments.parity = parityLetter(texts.parity);
+    arguments.dataBits = convertDataBits(texts.dataBits);
+    arguments.stopBits = texts.stopBits;
+    return arguments;
+}
+
+QString settingsString(const PortArguments& arguments)
+{
+    return arguments.baud + QLatin1Char(',') + arguments.parity + QLatin1Char(',')
+        + QString::number(arguments.dataBits) + QLatin1Char(',') + arguments.stopBits;
+}
+
+QString portDeviceText(const QString& portText)
+{
+    int port = 0;
+    try {
+        port = convertPortNumber(portText);
+    } catch (const SelectionError& error) {
+        return error.message();
+    }
+    const QString device = ComNames::resolve(port);
+    if (device.isEmpty())
+        return QStringLiteral("COM%1：没有发现此串口").arg(port);
+    return QStringLiteral("COM%1 → %2").arg(port).arg(device);
+}
 
 namespace StatusText {
-QString open(const SelectionTexts&) { return {}; }
-QString applied(const SelectionTexts&) { return {}; }
-QString closed() { return {}; }
-QString shortClosed() { return {}; }
+
+QString open(const SelectionTexts& texts)
+{
+    return QStringLiteral("串口：") + texts.port + QStringLiteral(" 打开，") + settingsTail(texts);
+}
+
+QString applied(const SelectionTexts& texts)
+{
+    return QStringLiteral("串口状态：") + texts.port + QStringLiteral(" OPEND，")
+        + settingsTail(texts);
+}
+
+QString closed() { return QStringLiteral("串口状态：COM Port 关闭"); }
+QString shortClosed() { return QStringLiteral("串口状态：COM关闭"); }
+
 } // namespace StatusText

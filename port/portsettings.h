@@ -38,8 +38,18 @@ private:
 // Throws SelectionError for a port number outside 0..255 or data bits that are not a number in
 // the signed 16-bit range.
 PortArguments convertSelection(const SelectionTexts& texts);
+// The number in the fourth and fifth characters of the port text ("COM12" gives 12, "COMx" 0),
+// rounded half to even; throws SelectionError outside 0..255.
+quint8 convertPortNumber(const QString& portText);
+// Numeric text only, rounded half to even; throws SelectionError otherwise or outside 16 bits.
+qint16 convertDataBits(const QString& dataBitsText);
+// The first character of the parity text ("ODD" gives "O", "" gives "").
+QString parityLetter(const QString& parityText);
 // "9600,N,8,1"
 QString settingsString(const PortArguments& arguments);
+// Which device the port text names: "COM3 → /dev/ttyUSB0", "COM3：没有发现此串口", or why the
+// text names no port.
+QString portDeviceText(const QString& portText);
 
 namespace StatusText {
 QString open(const SelectionTexts& texts); // 串口：COM1 打开，9600,N,8,1
