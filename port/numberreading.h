@@ -4,7 +4,7 @@
 
 #include <optional>
 
-// Reading numbers out of what the user typed, the way the original program's runtime did.
+// Reading numbers out of what the user typed, with the forgiving rules of a classic Basic Val.
 namespace NumberReading {
 
 // The number at the front of the text: blanks, tabs and line feeds anywhere are ignored; an
