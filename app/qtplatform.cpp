@@ -16,7 +16,9 @@ Dialogs::Answer QtDialogs::message(
 
 QString QtDialogs::openFile(QWidget* parent, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    // The label carries its own pattern, so the dialog must not repeat it after the label.
+    return QFileDialog::getOpenFileName(
+        parent, QString(), QString(), filter, nullptr, QFileDialog::HideNameFilterDetails);
 }
 
 QString QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& startDir)

@@ -1,1 +1,28 @@
 #pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// What the send path makes of the send box, the period box and a loaded file.
+namespace SendLogic {
+
+// Without the blanks (U+0020) at either end; tabs and line breaks stay.
+QString trimBlanks(QStringView text);
+// Without the 0x20 bytes at either end. Shares the data with `bytes` when nothing is trimmed,
+// so a large file is not copied.
+QByteArray trimBlankBytes(const QByteArray& bytes);
+
+// The bytes written by a hexadecimal send: blanks anywhere are dropped, then the leading run of
+// hexadecimal digits (either case) is taken in pairs; everything from the first other character
+// on, and an unpaired last digit, is ignored. Linear in the length of the text.
+QByteArray hexBytes(QStringView text);
+
+// The automatic-send period in milliseconds: the leading number of the text rounded half to
+// even. No value when the number does not fit a signed 32-bit integer.
+std::optional<qint64> readPeriod(QStringView text);
+
+} // namespace SendLogic
