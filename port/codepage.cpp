@@ -1,17 +1,20 @@
 #include "port/codepage.h"
 
+#include <QHash>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 struct LocaleRow {
-    const char* locale; // language, or language_TERRITORY
+    const char* locale; // language, language@script or language_TERRITORY
     const char* codePage;
 };
 
-// As Wine maps a locale to its ANSI code page. A territory row wins over its language row.
+// As Wine maps a locale to its ANSI code page. A territory row wins over a script (@modifier) row,
+// which wins over its language row.
 constexpr LocaleRow localeTable[] = {
     { "zh_CN", "GBK" },
     { "zh_SG", "GBK" },
@@ -27,6 +30,8 @@ constexpr LocaleRow localeTable[] = {
     { "be", "windows-1251" },
     { "bg", "windows-1251" },
     { "sr", "windows-1251" },
+    { "sr@latin", "windows-1250" },
+    { "uz@cyrillic", "windows-1251" },
     { "mk", "windows-1251" },
     { "kk", "windows-1251" },
     { "ky", "windows-1251" },
@@ -47,6 +52,7 @@ constexpr LocaleRow localeTable[] = {
     { "el", "windows-1253" },
     { "tr", "windows-1254" },
     { "az", "windows-1254" },
+    { "uz", "windows-1254" },
     { "he", "windows-1255" },
     { "yi", "windows-1255" },
     { "ar", "windows-1256" },
@@ -77,6 +83,59 @@ QByteArray fromEnvironment()
     return QByteArray(defaultCodePage);
 }
 
+// The converters substitute what a code page cannot hold with their own filler: 0x1A in the
+// single-byte pages, 0xFCFC in Shift_JIS, "?" elsewhere. Windows writes one "?" per character, so
+// counts and files agree whatever the code page. Only runs holding such a character pay for it.
+// (A converter's error flag survives resetState(), hence a fresh converter for every check.)
+QByteArray encodeSubstituting(const QByteArray& codePage, QStringView text)
+{
+    constexpr qsizetype run = 256;
+    QHash<char32_t, QByteArray> characters;
+    auto encodeCharacter = [&](QStringView character) {
+        if (character.size() == 1 && character.at(0).isSurrogate())
+            return QByteArray("?");
+        const char32_t key = character.size() == 2
+            ? QChar::surrogateToUcs4(character.at(0), character.at(1))
+            : character.at(0).unicode();
+        auto known = characters.constFind(key);
+        if (known == characters.cend()) {
+            QStringEncoder encoder(codePage.constData());
+            QByteArray encoded = encoder.encode(character);
+            known = characters.insert(key, encoder.hasError() ? QByteArray("?") : encoded);
+        }
+        return *known;
+    };
+
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    qsizetype at = 0;
+    while (at < text.size()) {
+        qsizetype end = std::min(at + run, text.size());
+        // Never end a run on a high surrogate: a pair must stay whole, and a lone one would be
+        // held back by the converter and lost without an error.
+        if (end < text.size() && text.at(end - 1).isHighSurrogate())
+            --end;
+        const QStringView piece = text.sliced(at, end - at);
+        QStringEncoder encoder(codePage.constData());
+        const QByteArray encoded = encoder.encode(piece);
+        if (!encoder.hasError()) {
+            bytes += encoded;
+        } else {
+            qsizetype i = 0;
+            while (i < piece.size()) {
+                const qsizetype width = (piece.at(i).isHighSurrogate() && i + 1 < piece.size()
+                                            && piece.at(i + 1).isLowSurrogate())
+                    ? 2
+                    : 1;
+                bytes += encodeCharacter(piece.sliced(i, width));
+                i += width;
+            }
+        }
+        at = end;
+    }
+    return bytes;
+}
+
 } // namespace
 
 namespace CodePage {
@@ -85,20 +144,22 @@ QByteArray forLocale(const QByteArray& locale)
 {
     // language[_TERRITORY][.codeset][@modifier]
     QByteArray name = locale;
-    for (char stop : { '.', '@' }) {
-        const qsizetype at = name.indexOf(stop);
-        if (at >= 0)
-            name.truncate(at);
+    QByteArray modifier;
+    const qsizetype at = name.indexOf('@');
+    if (at >= 0) {
+        modifier = name.mid(at);
+        name.truncate(at);
     }
+    const qsizetype dot = name.indexOf('.');
+    if (dot >= 0)
+        name.truncate(dot);
     const qsizetype underscore = name.indexOf('_');
     const QByteArray language = underscore >= 0 ? name.left(underscore) : name;
-    for (const LocaleRow& row : localeTable) {
-        if (name == row.locale)
-            return QByteArray(row.codePage);
-    }
-    for (const LocaleRow& row : localeTable) {
-        if (language == row.locale)
-            return QByteArray(row.codePage);
+    for (const QByteArray& key : { name, language + modifier, language }) {
+        for (const LocaleRow& row : localeTable) {
+            if (key == row.locale)
+                return QByteArray(row.codePage);
+        }
     }
     return QByteArray(defaultCodePage);
 }
@@ -115,8 +176,18 @@ void setSystemOverride(const QByteArray& name) { overrideName() = name; }
 
 QByteArray encode(QStringView text)
 {
-    QStringEncoder encoder(system().constData());
-    return encoder.encode(text);
+    // A converter holds a trailing high surrogate back, waiting for its pair, and never writes it.
+    const bool danglingSurrogate = !text.isEmpty() && text.back().isHighSurrogate();
+    if (danglingSurrogate)
+        text.chop(1);
+    const QByteArray codePage = system();
+    QStringEncoder encoder(codePage.constData());
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        bytes = encodeSubstituting(codePage, text);
+    if (danglingSurrogate)
+        bytes += '?';
+    return bytes;
 }
 
 QString decode(const QByteArray& bytes)

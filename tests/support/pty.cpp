@@ -1,12 +1,30 @@
 #include "support/pty.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+namespace {
+
+// The kernel's termios2, which carries the speeds as numbers (glibc's termios.h lacks it).
+struct termios2 {
+    tcflag_t c_iflag;
+    tcflag_t c_oflag;
+    tcflag_t c_cflag;
+    tcflag_t c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed;
+    speed_t c_ospeed;
+};
+
+} // namespace
 
 PtyPair::PtyPair()
 {
@@ -66,11 +84,71 @@ QByteArray PtyPair::read(qint64 atLeast, int timeoutMs)
     return result;
 }
 
+QByteArray PtyPair::readAvailable()
+{
+    QByteArray result;
+    char buffer[65536];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        result.append(buffer, n);
+    }
+    return result;
+}
+
+bool PtyPair::writePumping(const QByteArray& bytes, int timeoutMs)
+{
+    qsizetype done = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (done < bytes.size() && m_master >= 0 && timer.elapsed() < timeoutMs) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd fd { m_master, POLLOUT, 0 };
+        ::poll(&fd, 1, 1);
+    }
+    return done == bytes.size();
+}
+
+QByteArray PtyPair::readPumping(qint64 atLeast, int timeoutMs)
+{
+    QByteArray result;
+    QElapsedTimer timer;
+    timer.start();
+    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < timeoutMs) {
+        const QByteArray more = readAvailable();
+        result += more;
+        if (!more.isEmpty())
+            continue;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd fd { m_master, POLLIN, 0 };
+        ::poll(&fd, 1, 1);
+    }
+    return result;
+}
+
 termios PtyPair::attributes() const
 {
     termios attributes {};
     tcgetattr(m_slave, &attributes);
     return attributes;
+}
+
+qint64 PtyPair::baudRate() const
+{
+#ifdef TCGETS2
+    termios2 attributes {};
+    if (::ioctl(m_slave, TCGETS2, &attributes) == 0)
+        return attributes.c_ospeed;
+#endif
+    return -1;
 }
 
 void PtyPair::closeMaster()

@@ -22,8 +22,17 @@ public:
     bool write(const QByteArray& bytes);
     // Reads what the program wrote, waiting up to timeoutMs for at least `atLeast` bytes.
     QByteArray read(qint64 atLeast, int timeoutMs = 5000);
+    // Whatever the program has written so far, without waiting.
+    QByteArray readAvailable();
+    // As write() and read(), but the caller's event loop keeps turning while they wait, so a
+    // serial port on the same thread goes on reading and writing. write gives up after timeoutMs.
+    bool writePumping(const QByteArray& bytes, int timeoutMs = 30000);
+    QByteArray readPumping(qint64 atLeast, int timeoutMs = 30000);
     // The line settings as the tty holds them.
     termios attributes() const;
+    // The output speed in bits per second, custom rates included (termios alone cannot show
+    // those); -1 when it cannot be read.
+    qint64 baudRate() const;
     // Closes the device side (as if the device were unplugged).
     void closeMaster();
 
