@@ -1,13 +1,20 @@
 #pragma once
 
+#include "receive/viewtext.h"
+
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QByteArrayView>
+#include <QFont>
 #include <QString>
 #include <QStringView>
 
+class QMenu;
+
 // The receive display: a plain, editable, multi-line text box with a vertical scroll bar, built
 // for data that keeps arriving. Appending costs time in proportion to what is appended and
-// painting in proportion to what is visible, however long the text and its longest line.
+// painting in proportion to what is visible, however long the text and its longest line. Rows
+// wrap at blanks, and inside a run longer than the row; there is no horizontal scrolling.
 class ReceiveView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -20,14 +27,109 @@ public:
     void appendAscii(QByteArrayView ascii);
 
     QString text() const;
+    // Replaces the text (an empty text gives its memory back); the caret goes to the start.
     void setText(const QString& text);
     void clear();
     qint64 length() const; // in UTF-16 code units, as text().size()
-    qint64 cursorPosition() const;
+    qint64 cursorPosition() const { return m_cursor; }
+    void setCursorPosition(qint64 pos);
+
+    // The selection runs from the anchor to the caret.
+    void setSelection(qint64 anchor, qint64 caret);
+    bool hasSelection() const { return m_anchor != m_cursor; }
+    qint64 selectionStart() const { return std::min(m_anchor, m_cursor); }
+    qint64 selectionEnd() const { return std::max(m_anchor, m_cursor); }
+    QString selectedText() const;
+    void selectAll();
+    void copy();
+    void cut();
+    void paste();
+    void deleteSelection();
+    // Replaces the selection with text, as typing does.
+    void insertText(const QString& text);
+
+    // The edit menu the right button opens; the caller owns it.
+    QMenu* createContextMenu();
+
+    // Rows as displayed: their count, and the characters of one, line break included.
+    qint64 rowCount() const { return m_text.rowCount(); }
+    QString rowText(qint64 row) const;
+    // Width available to the characters of a row.
+    qreal wrapWidth() const;
+    // Memory held by the text and its rows.
+    qint64 memoryUsed() const { return m_text.memoryUsed(); }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+public:
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
-    QString m_text;
+    struct Hit {
+        qint64 pos = 0;
+        bool upstream = false; // shown at the end of the row before, where a wrapped row begins
+    };
+
+    void updateMetrics(bool force);
+    void updateScrollBar();
+    void afterAppend();
+    void showFrame();
+    void syncScrollBar();
+    int pageRows() const;
+    qint64 lastFirstRow() const;
+    void afterEdit();
+    void moveCursor(qint64 pos, bool select, bool upstream = false);
+    void ensureCaretVisible();
+    void restartBlink();
+    bool handleKey(QKeyEvent* event, bool apply);
+    void moveVertically(qint64 rows, bool select);
+    void removeRange(qint64 from, qint64 to);
+
+    qint64 firstVisibleRow() const;
+    qint64 visualRow(qint64 pos, bool upstream) const;
+    qreal xInRow(qint64 row, qint64 pos) const;
+    Hit hitInRow(qint64 row, qreal x) const;
+    Hit hitAt(const QPoint& point) const;
+    QRect caretRect() const;
+    void dragTo(const QPoint& point);
+
+    ViewText m_text;
+    QFont m_drawFont;
+    QFont m_metricsFont;
+    qreal m_metricsWidth = -1;
+    int m_lineHeight = 1;
+    int m_ascent = 0;
+
+    qint64 m_cursor = 0;
+    qint64 m_anchor = 0;
+    bool m_upstream = false;
+    qreal m_desiredX = -1; // x kept while moving up and down
+
+    QBasicTimer m_blink;
+    bool m_caretOn = true;
+    bool m_caretMoved = false; // an input method has yet to hear where the caret went
+    QBasicTimer m_frame;
+    bool m_framePending = false;
+    bool m_followEnd = false; // appended since the scroll bar was last moved to the end
+    bool m_appending = false;
+    QBasicTimer m_autoScroll;
+    bool m_dragging = false;
+    QPoint m_dragPoint;
+    QString m_preedit;
 };

@@ -1,0 +1,559 @@
+// How fast the receive display takes data, and what it costs in memory.
+//
+//   bench_receive                 every measurement, each in a fresh process, and a summary
+//   bench_receive --pty MODE      a real pty fed at full speed into the running window, then at a
+//                                 steady 1 MB/s (MODE: text, unbroken, hex)
+//   bench_receive --view MODE     the display alone, 64-byte appends
+//   bench_receive --stock         the display against a stock QPlainTextEdit on a smaller size
+//   bench_receive --curve FILE    seconds per MiB against MiB already displayed, ours and stock,
+//                                 as rows "mib ours_seconds stock_seconds" (nan: not measured)
+//   bench_receive --all --curve FILE   everything, then the curve
+// Options: --mib N (size fed, default 16), --steady S (seconds at 1 MB/s, default 4),
+//          --stock-kib N (stock size, default 64), --step-kib N (curve step, default 16),
+//          --budget S (seconds the stock editor may take in the curve, default 60),
+//          --quiet-counter (with --pty: the RX count box is not repainted, to show what its
+//          repainting at every receive event costs).
+#include "app/mainwindow.h"
+#include "port/qtserialcomponent.h"
+#include "receive/receiveview.h"
+#include "support/fakes.h"
+#include "support/pty.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTimer>
+#include <QtTest>
+
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <random>
+#include <thread>
+
+namespace {
+
+constexpr qint64 mib = 1024 * 1024;
+constexpr qsizetype eventBytes = 64;
+const QSize displaySize(589, 325);
+
+struct Options {
+    QString pty;
+    QString view;
+    bool stock = false;
+    bool all = false;
+    bool quietCounter = false;
+    QString curve;
+    int mibs = 16;
+    int steadySeconds = 4;
+    int stockKib = 64;
+    int stepKib = 16;
+    int budget = 60;
+};
+
+qint64 vmHwmKib()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// What a device sends in each mode: 80-character lines ending in CR LF, printable text with no
+// line break at all, or random bytes for the hex display.
+QByteArray makeFeed(const QString& mode, qint64 size)
+{
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<int> printable(0x20, 0x7E);
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    QByteArray feed(size, Qt::Uninitialized);
+    for (qint64 k = 0; k < size; ++k) {
+        if (mode == QLatin1String("hex"))
+            feed[k] = char(anyByte(random));
+        else if (mode == QLatin1String("text") && k % 82 == 80)
+            feed[k] = '\r';
+        else if (mode == QLatin1String("text") && k % 82 == 81)
+            feed[k] = '\n';
+        else
+            feed[k] = char(printable(random));
+    }
+    return feed;
+}
+
+QString displayed(const QString& mode, const QByteArray& feed)
+{
+    if (mode == QLatin1String("hex"))
+        return QString::fromLatin1(feed.toHex(' ').toUpper() + ' ');
+    return QString::fromLatin1(feed);
+}
+
+// CPU time of the calling thread: what the window's thread spent, whatever else the machine ran.
+double threadCpuSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void say(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::fflush(stdout);
+}
+
+// Calls `check` about every millisecond from the event loop until it returns true; reports the
+// longest time between two calls, which is how long the loop was kept from anything else.
+double runLoopUntil(const std::function<bool()>& check)
+{
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    QElapsedTimer since;
+    since.start();
+    double longest = 0;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        longest = std::max(longest, since.nsecsElapsed() / 1e6);
+        since.restart();
+        if (check())
+            loop.quit();
+    });
+    tick.start();
+    loop.exec();
+    return longest;
+}
+
+// ---- the real window on a real pty
+
+int runPty(const Options& options)
+{
+    const QString mode = options.pty;
+    const qint64 fast = options.mibs * mib;
+    const qint64 steady = qint64(options.steadySeconds) * 1000 * 1000;
+    const qint64 total = fast + steady;
+
+    PtyPair pty;
+    QTemporaryDir config;
+    if (!pty.isOpen() || !config.isValid()
+        || !QDir(config.path()).mkpath(QStringLiteral("portlark/devices"))
+        || !QFile::link(
+            pty.slavePath(), config.filePath(QStringLiteral("portlark/devices/com1")))) {
+        say("cannot set up the pty\n");
+        return 2;
+    }
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+
+    QtSerialComponent serial;
+    FakeDialogs dialogs;
+    FakeUrlOpener urls;
+    FakeClock clock;
+    MainWindow window({ &serial, &dialogs, &urls, &clock });
+    window.setEndProgram([] {});
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window) || !serial.portOpen()) {
+        say("the window did not open the pty as COM1\n");
+        return 2;
+    }
+    auto* view = window.findChild<ReceiveView*>(QStringLiteral("TxtReceive"));
+    if (mode == QLatin1String("hex"))
+        window.findChild<QCheckBox*>(QStringLiteral("ChkHexReceive"))->setChecked(true);
+    if (options.quietCounter)
+        window.findChild<QLineEdit*>(QStringLiteral("TxtRXCount"))->setUpdatesEnabled(false);
+
+    const QByteArray feed = makeFeed(mode, total);
+    QCoreApplication::processEvents();
+    const qint64 hwmBefore = vmHwmKib();
+
+    // Full speed: the writer blocks whenever the tty is full, so the window sets the pace.
+    std::vector<double> reached(size_t(options.mibs) + 1, 0);
+    size_t next = 1;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const double cpuBefore = threadCpuSeconds();
+    std::thread writer([&] {
+        for (qint64 at = 0; at < fast; at += 65536)
+            pty.write(feed.mid(at, std::min<qint64>(65536, fast - at)));
+    });
+    const double fastStall = runLoopUntil([&] {
+        const qint64 count = window.receivedCount();
+        while (next < reached.size() && count >= qint64(next) * mib)
+            reached[next++] = elapsed.nsecsElapsed() / 1e9;
+        return count >= fast;
+    });
+    const double fastCpu = threadCpuSeconds() - cpuBefore;
+    writer.join();
+    const double fastSeconds = reached.back();
+
+    // Steady: 4000 bytes every 4 ms.
+    std::thread pacer([&] {
+        auto when = std::chrono::steady_clock::now();
+        for (qint64 at = fast; at < total; at += 4000) {
+            std::this_thread::sleep_until(when);
+            pty.write(feed.mid(at, std::min<qint64>(4000, total - at)));
+            when += std::chrono::milliseconds(4);
+        }
+    });
+    const double steadyStall = runLoopUntil([&] { return window.receivedCount() >= total; });
+    pacer.join();
+    QCoreApplication::processEvents();
+    const qint64 hwmAfter = vmHwmKib();
+
+    const QString expected = displayed(mode, feed);
+    const QString shown = view->text();
+    const bool equal = shown == expected;
+    const bool counted = window.receivedCount() == total;
+    const double first = reached[1];
+    const double last = reached.back() - reached[reached.size() - 2];
+    // The feed is the device's side, held by this process only because the device is simulated.
+    const double programKib = hwmAfter - feed.size() / 1024.0;
+    const double perByte = programKib * 1024.0 / total;
+    const double increasePerByte = (hwmAfter - hwmBefore) * 1024.0 / total;
+    say("pty %-8s %5.1f MB/s over %d MiB (%.1f MB per CPU second of the window's thread); first "
+        "MiB %.3f s, last MiB %.3f s (x%.2f); longest stall %.1f ms at full speed, %.1f ms at "
+        "1 MB/s\n",
+        qPrintable(mode), fast / 1e6 / fastSeconds, options.mibs, fast / 1e6 / fastCpu, first, last,
+        last / first, fastStall, steadyStall);
+    say("             peak resident %.0f MiB, %.0f MiB without the feed buffer = %.2f B per "
+        "received byte (%.2f B per byte above the start); display %s the %lld bytes fed (%lld "
+        "characters), RX count %s\n",
+        hwmAfter / 1024.0, programKib / 1024.0, perByte, increasePerByte,
+        equal ? "equals" : "DIFFERS FROM", total, qlonglong(expected.size()),
+        counted ? "equals them" : "DIFFERS");
+    if (!equal) {
+        const auto at = std::mismatch(shown.begin(), shown.end(), expected.begin(), expected.end());
+        say("             first difference at character %lld of %lld shown\n",
+            qlonglong(at.first - shown.begin()), qlonglong(shown.size()));
+    }
+    say("result pty=%s cpumbps=%.2f mbps=%.2f first=%.4f last=%.4f stall=%.2f perbyte=%.3f "
+        "increase=%.3f "
+        "equal=%d counted=%d\n",
+        qPrintable(mode), fast / 1e6 / fastCpu, fast / 1e6 / fastSeconds, first, last, steadyStall,
+        perByte, increasePerByte, int(equal), int(counted));
+    window.close();
+    return equal && counted ? 0 : 1;
+}
+
+// ---- the display alone
+
+// Feeds `text` to `append` in 64-character events, letting the event loop run (and paint) after
+// each as the window would; calls `step` with the seconds each `stepChars` took. Stops early when
+// `budget` seconds have gone (0: no limit).
+void feedEvents(const QByteArray& text, const std::function<void(QByteArrayView)>& append,
+    qint64 stepChars, const std::function<void(qint64, double)>& step, double budget = 0)
+{
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer timer;
+    timer.start();
+    for (qint64 at = 0; at < text.size(); at += eventBytes) {
+        append(QByteArrayView(text).sliced(at, std::min<qint64>(eventBytes, text.size() - at)));
+        QCoreApplication::processEvents();
+        const qint64 done = std::min<qint64>(at + eventBytes, text.size());
+        if (done % stepChars == 0 || done == text.size()) {
+            step(done, timer.nsecsElapsed() / 1e9);
+            timer.restart();
+            if (budget > 0 && total.nsecsElapsed() / 1e9 > budget)
+                return;
+        }
+    }
+}
+
+QByteArray displayText(const QString& mode, qint64 chars)
+{
+    if (mode == QLatin1String("hex"))
+        return displayed(mode, makeFeed(mode, chars / 3)).toLatin1();
+    return makeFeed(mode, chars);
+}
+
+std::unique_ptr<ReceiveView> shownView()
+{
+    auto view = std::make_unique<ReceiveView>();
+    view->resize(displaySize);
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get()))
+        say("the view was never exposed\n");
+    return view;
+}
+
+std::unique_ptr<QPlainTextEdit> shownStock()
+{
+    auto edit = std::make_unique<QPlainTextEdit>();
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->resize(displaySize);
+    edit->show();
+    if (!QTest::qWaitForWindowExposed(edit.get()))
+        say("the editor was never exposed\n");
+    return edit;
+}
+
+// A naive terminal: insert at the end, move the caret there.
+void stockAppend(QPlainTextEdit& edit, QByteArrayView piece)
+{
+    QTextCursor cursor = edit.textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QString::fromLatin1(piece));
+    edit.setTextCursor(cursor);
+}
+
+int runView(const Options& options)
+{
+    const QString mode = options.view;
+    const qint64 size = options.mibs * mib;
+    const QByteArray text = displayText(mode, size);
+    auto view = shownView();
+    std::vector<double> perMib;
+    feedEvents(
+        text,
+        [&](QByteArrayView piece) {
+            if (mode == QLatin1String("hex"))
+                view->appendAscii(piece);
+            else
+                view->appendText(QString::fromLatin1(piece));
+        },
+        mib, [&](qint64, double seconds) { perMib.push_back(seconds); });
+    double seconds = 0;
+    for (const double s : perMib)
+        seconds += s;
+    const bool equal = view->text() == QLatin1String(text);
+
+    // The appends alone, in 4 KiB pieces as a tty delivers them, with no event loop between.
+    view->clear();
+    QElapsedTimer appendOnly;
+    appendOnly.start();
+    for (qint64 at = 0; at < text.size(); at += 4096) {
+        const QByteArrayView piece
+            = QByteArrayView(text).sliced(at, std::min<qint64>(4096, text.size() - at));
+        if (mode == QLatin1String("hex"))
+            view->appendAscii(piece);
+        else
+            view->appendText(QString::fromLatin1(piece));
+    }
+    const double appendSeconds = appendOnly.nsecsElapsed() / 1e9;
+
+    say("view %-8s %6.1f MB/s of display text over %d MiB in 64-character events; first MiB "
+        "%.3f s, last MiB %.3f s (x%.2f); the view holds %.2f B per character; text %s; the "
+        "appends alone in 4 KiB pieces: %.0f MB/s (%.1f ns a character)\n",
+        qPrintable(mode), text.size() / 1e6 / seconds, options.mibs, perMib.front(), perMib.back(),
+        perMib.back() / perMib.front(), double(view->memoryUsed()) / text.size(),
+        equal ? "equal" : "DIFFERS", text.size() / 1e6 / appendSeconds,
+        appendSeconds * 1e9 / text.size());
+    say("result view=%s mbps=%.2f first=%.4f last=%.4f\n", qPrintable(mode),
+        text.size() / 1e6 / seconds, perMib.front(), perMib.back());
+    return equal ? 0 : 1;
+}
+
+int runStock(const Options& options)
+{
+    const qint64 size = qint64(options.stockKib) * 1024;
+    const QByteArray text = displayText(QStringLiteral("hex"), size);
+    double stockSeconds = 0;
+    {
+        auto edit = shownStock();
+        feedEvents(
+            text, [&](QByteArrayView piece) { stockAppend(*edit, piece); }, text.size(),
+            [&](qint64, double seconds) { stockSeconds = seconds; });
+    }
+    double oursSeconds = 0;
+    {
+        auto view = shownView();
+        feedEvents(
+            text, [&](QByteArrayView piece) { view->appendAscii(piece); }, text.size(),
+            [&](qint64, double seconds) { oursSeconds = seconds; });
+    }
+    say("stock QPlainTextEdit took %.2f s for %d KiB of hex pairs in 64-character events, ours "
+        "%.4f s: %.0f times faster\n",
+        stockSeconds, options.stockKib, oursSeconds, stockSeconds / oursSeconds);
+    say("result stock=%.4f ours=%.4f\n", stockSeconds, oursSeconds);
+    return 0;
+}
+
+int runCurve(const Options& options)
+{
+    QFile out(options.curve);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        say("cannot write %s\n", qPrintable(options.curve));
+        return 2;
+    }
+    const qint64 step = qint64(options.stepKib) * 1024;
+    const QByteArray text = displayText(QStringLiteral("hex"), options.mibs * mib);
+    std::vector<double> ours;
+    std::vector<double> stock;
+    const auto perMib = [&](std::vector<double>& into) {
+        return [&into, step](qint64, double seconds) {
+            into.push_back(seconds * double(mib) / double(step));
+        };
+    };
+    {
+        auto view = shownView();
+        feedEvents(
+            text, [&](QByteArrayView piece) { view->appendAscii(piece); }, step, perMib(ours));
+    }
+    {
+        auto edit = shownStock();
+        feedEvents(
+            text, [&](QByteArrayView piece) { stockAppend(*edit, piece); }, step, perMib(stock),
+            options.budget);
+    }
+    out.write("# mib ours_seconds stock_seconds (seconds per MiB of hex display text, against "
+              "MiB already displayed)\n");
+    for (size_t k = 0; k < ours.size(); ++k) {
+        const QString stockText
+            = k < stock.size() ? QString::number(stock[k], 'f', 5) : QStringLiteral("nan");
+        out.write(QStringLiteral("%1 %2 %3\n")
+                      .arg(double(k) * double(step) / double(mib), 0, 'f', 4)
+                      .arg(ours[k], 0, 'f', 5)
+                      .arg(stockText)
+                      .toLatin1());
+    }
+    say("curve: %zu rows written to %s (stock measured for %zu of them)\n", ours.size(),
+        qPrintable(options.curve), stock.size());
+    return 0;
+}
+
+// ---- everything, each in a fresh process
+
+QMap<QString, double> resultOf(const QString& output)
+{
+    QMap<QString, double> values;
+    for (const QString& line : output.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(QLatin1String("result ")))
+            continue;
+        for (const QString& field : line.mid(7).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const qsizetype at = field.indexOf(QLatin1Char('='));
+            bool number = false;
+            const double value = field.mid(at + 1).toDouble(&number);
+            if (number)
+                values.insert(field.left(at), value);
+        }
+    }
+    return values;
+}
+
+int runAll(const Options& options, const QStringList& passOn)
+{
+    const auto child = [&](const QStringList& arguments) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(), arguments + passOn);
+        process.waitForFinished(-1);
+        const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+        for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (!line.startsWith(QLatin1String("result ")))
+                say("%s\n", qPrintable(line));
+        }
+        return resultOf(output);
+    };
+    const QStringList modes
+        = { QStringLiteral("text"), QStringLiteral("unbroken"), QStringLiteral("hex") };
+    for (const QString& mode : modes)
+        child({ QStringLiteral("--view"), mode });
+    bool pass = true;
+    const auto bar = [&](bool met, const char* what) {
+        say("  %s %s\n", met ? "met   " : "MISSED", what);
+        pass = pass && met;
+    };
+    for (const QString& mode : modes) {
+        const QMap<QString, double> r = child({ QStringLiteral("--pty"), mode });
+        if (r.isEmpty()) {
+            bar(false, "the run finished");
+            continue;
+        }
+        const double memoryBar = mode == QLatin1String("hex") ? 8 : 4;
+        bar(r.value(QStringLiteral("mbps")) >= 20, "at least 20 MB/s");
+        bar(r.value(QStringLiteral("last")) <= 1.5 * r.value(QStringLiteral("first")),
+            "last MiB at most 1.5 times the first");
+        bar(r.value(QStringLiteral("stall")) <= 50, "no stall over 50 ms at 1 MB/s");
+        bar(r.value(QStringLiteral("perbyte")) <= memoryBar,
+            mode == QLatin1String("hex") ? "at most 8 B resident per received byte"
+                                         : "at most 4 B resident per received byte");
+        bar(r.value(QStringLiteral("equal")) == 1 && r.value(QStringLiteral("counted")) == 1,
+            "not one byte lost");
+    }
+    say("the same with the RX count box left unpainted (what repainting it at every receive "
+        "event costs):\n");
+    for (const QString& mode : modes)
+        child({ QStringLiteral("--pty"), mode, QStringLiteral("--quiet-counter") });
+    child({ QStringLiteral("--stock") });
+    if (!options.curve.isEmpty())
+        child({ QStringLiteral("--curve"), options.curve });
+    say("%s\n", pass ? "all bars met" : "SOME BARS MISSED");
+    return pass ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    Options options;
+    QStringList passOn;
+    for (int k = 1; k < argc; ++k) {
+        const QByteArray name = argv[k];
+        const QString value = k + 1 < argc ? QString::fromLocal8Bit(argv[k + 1]) : QString();
+        const auto number = [&](int& into) {
+            into = value.toInt();
+            passOn << QString::fromLocal8Bit(name) << value;
+            ++k;
+        };
+        if (name == "--pty") {
+            options.pty = value;
+            ++k;
+        } else if (name == "--view") {
+            options.view = value;
+            ++k;
+        } else if (name == "--stock") {
+            options.stock = true;
+        } else if (name == "--all") {
+            options.all = true;
+        } else if (name == "--quiet-counter") {
+            options.quietCounter = true;
+        } else if (name == "--curve") {
+            options.curve = value;
+            ++k;
+        } else if (name == "--mib") {
+            number(options.mibs);
+        } else if (name == "--steady") {
+            number(options.steadySeconds);
+        } else if (name == "--stock-kib") {
+            number(options.stockKib);
+        } else if (name == "--step-kib") {
+            number(options.stepKib);
+        } else if (name == "--budget") {
+            number(options.budget);
+        } else {
+            std::fprintf(
+                stderr, "unknown argument %s (see the top of bench_receive.cpp)\n", argv[k]);
+            return 2;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (!options.pty.isEmpty())
+        return runPty(options);
+    if (!options.view.isEmpty())
+        return runView(options);
+    if (options.stock)
+        return runStock(options);
+    if (!options.curve.isEmpty() && !options.all)
+        return runCurve(options);
+    return runAll(options, passOn);
+}
