@@ -6,8 +6,8 @@
 #include "port/serialcomponent.h"
 #include "receive/receiveview.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,6 +24,7 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -52,14 +53,14 @@ void setTextColour(QWidget* widget, const QColor& colour)
 
 // SimSun where it is installed; otherwise a Chinese font whose Latin letters are narrow enough
 // for the design's small boxes, before whatever other Chinese font the system has.
+// (Under a Chinese locale the font database lists these by their Chinese names; hasFamily()
+// knows both.)
 QString cjkFamily()
 {
-    const QStringList families = QFontDatabase::families();
-    for (const QString& wanted :
-        { QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
-            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-            QStringLiteral("Source Han Sans SC") }) {
-        if (families.contains(wanted))
+    for (const QString& wanted : { QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+             QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+             QStringLiteral("Source Han Sans SC") }) {
+        if (QFontDatabase::hasFamily(wanted))
             return wanted;
     }
     const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
@@ -70,8 +71,8 @@ QString cjkFamily()
 // borders; with the usual style's wide button a text like "COM1" would not fit.
 class NarrowComboStyle : public QProxyStyle {
 public:
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
-        SubControl sub, const QWidget* widget) const override
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+        const QWidget* widget) const override
     {
         if (control == CC_ComboBox) {
             const QRect& r = option->rect;
@@ -151,11 +152,11 @@ void MainWindow::buildControls()
     windowFont.setPointSize(9);
     setFont(windowFont);
 
-    const auto place = [](QWidget* widget, const char* name, int left, int top, int width,
-                           int height) {
-        widget->setObjectName(QString::fromLatin1(name));
-        widget->setGeometry(px(left), px(top), px(width), px(height));
-    };
+    const auto place
+        = [](QWidget* widget, const char* name, int left, int top, int width, int height) {
+              widget->setObjectName(QString::fromLatin1(name));
+              widget->setGeometry(px(left), px(top), px(width), px(height));
+          };
     const auto label = [&](QWidget* parent, const char* name, const QString& text, int left,
                            int top, int width, int height) {
         auto* widget = new QLabel(text, parent);
@@ -188,6 +189,7 @@ void MainWindow::buildControls()
         widget->setEditable(true);
         widget->setInsertPolicy(QComboBox::NoInsert);
         widget->addItems(items);
+        widget->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
         widget->setEditText(text);
         widget->lineEdit()->setTextMargins(-2, 0, -2, 0);
         place(widget, name, left, top, width, height);
@@ -202,6 +204,8 @@ void MainWindow::buildControls()
     const auto lineEdit = [&](const char* name, const QString& text, int left, int top, int width,
                               int height, bool centre, bool coloured) {
         auto* widget = new QLineEdit(text, this);
+        // A paste is never cut short without a word (QLineEdit stops at 32767 by default).
+        widget->setMaxLength(std::numeric_limits<int>::max());
         place(widget, name, left, top, width, height);
         if (centre)
             widget->setAlignment(Qt::AlignCenter);
@@ -248,10 +252,10 @@ void MainWindow::buildControls()
     CboStopbit = combo(Frame1, "CboStopbit", QStringLiteral("1"),
         { QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2") }, 750, 1300, 800, 300);
     // As built both lamps show, the lit one above the dark one.
-    ImgSwitchOff = image(Frame1, "ImgSwitchOff", QStringLiteral(":/assets/lamp-off.xpm"), 120,
-        1680, 450, 420);
-    ImgSwitchOn = image(Frame1, "ImgSwitchOn", QStringLiteral(":/assets/lamp-on.xpm"), 120, 1680,
-        450, 420);
+    ImgSwitchOff = image(
+        Frame1, "ImgSwitchOff", QStringLiteral(":/assets/lamp-off.xpm"), 120, 1680, 450, 420);
+    ImgSwitchOn
+        = image(Frame1, "ImgSwitchOn", QStringLiteral(":/assets/lamp-on.xpm"), 120, 1680, 450, 420);
     CmdSwitch = button(Frame1, "CmdSwitch", QStringLiteral("关闭串口"), 720, 1740, 870, 440);
 
     Label1 = new WrappedLabel(
@@ -317,8 +321,10 @@ void MainWindow::buildControls()
 
     // Status line and counters
     TxtStatus = lineEdit("TxtStatus", QString(), 240, 6080, 3100, 270, true, true);
-    TxtRXCount = lineEdit("TxtRXCount", QStringLiteral("RX收:0"), 3340, 6080, 1350, 270, true, true);
-    TxtTXCount = lineEdit("TxtTXCount", QStringLiteral("TX发:0"), 4680, 6080, 1340, 270, true, true);
+    TxtRXCount
+        = lineEdit("TxtRXCount", QStringLiteral("RX收:0"), 3340, 6080, 1350, 270, true, true);
+    TxtTXCount
+        = lineEdit("TxtTXCount", QStringLiteral("TX发:0"), 4680, 6080, 1340, 270, true, true);
     CmdClearCounter
         = button(this, "CmdClearCounter", QStringLiteral("计数清零"), 6100, 6080, 865, 300);
 
@@ -328,7 +334,8 @@ void MainWindow::buildControls()
     LblWeb->setMouseTracking(true);
     LblWeb->installEventFilter(this);
     CmdHelp = button(this, "CmdHelp", QStringLiteral("关于"), 8760, 6000, 505, 300);
-    Picture1 = image(this, "Picture1", QStringLiteral(":/assets/picture.xpm"), 9360, 5850, 495, 500);
+    Picture1
+        = image(this, "Picture1", QStringLiteral(":/assets/picture.xpm"), 9360, 5850, 495, 500);
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setBackground(Picture1, QColor(0xE0, 0xE0, 0xE0));
     CmdSend = button(this, "CmdSend", QStringLiteral("点击发送"), 10080, 5760, 1335, 660);
