@@ -1,0 +1,58 @@
+# Shared by scripts/run and scripts/test: where things are, and installing what is missing.
+# Sourced, not run.
+
+PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# What building the program needs on Debian 12, the Chinese font included.
+PORTLARK_BUILD_PACKAGES=(
+    qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins
+    cmake ninja-build g++ pkg-config
+    fontconfig fonts-wqy-microhei
+)
+
+say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
+die() { say "$*"; exit 1; }
+
+# Installs the Debian packages named that are not installed yet; the package lists are
+# refreshed only when something is missing.
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    command -v apt-get >/dev/null || die "missing ${missing[*]}, and there is no apt-get to install them"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || die "missing ${missing[*]}: run as root or install sudo"
+        sudo=(sudo)
+    fi
+    say "installing ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q \
+        || die "apt-get update failed"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        --no-install-recommends "${missing[@]}" </dev/null \
+        || die "could not install ${missing[*]}"
+}
+
+# configure BUILD_DIR [cmake options...]: a Ninja build of the whole tree.
+configure() {
+    local dir="$1"
+    shift
+    cmake -S "$PORTLARK_ROOT" -B "$dir" -G Ninja "$@" >/dev/null || die "cmake failed in $dir"
+}
+
+# build BUILD_DIR [targets...]: at most two jobs, the machine is shared.
+build() {
+    local dir="$1"
+    shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$dir" -j "${PORTLARK_JOBS:-2}" "${targets[@]}" || die "build failed in $dir"
+}
+
+display_available() {
+    [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]
+}
