@@ -5,7 +5,7 @@
 set -euo pipefail
 curve=${1:?curve file}
 output=${2:?output png}
-command -v gnuplot >/dev/null || { . "$(dirname "$0")/../scripts/packages.sh"; ensure_packages gnuplot-nox; }
+command -v gnuplot >/dev/null || { source "$(dirname "$0")/../scripts/common.sh"; ensure_packages gnuplot-nox; }
 gnuplot <<PLOT
 set terminal pngcairo size 800,480 font "sans,10"
 set output "$output"
