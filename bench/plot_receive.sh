@@ -12,10 +12,12 @@ set output "$output"
 set title "Receive display: cost of each MiB of hex pairs as the display grows"
 set xlabel "MiB already displayed"
 set ylabel "seconds for the next MiB"
-set logscale y
+set logscale xy
+set format y "%g"
 set grid
-set key top left
-plot "$curve" using 1:2 with linespoints title "PORTLARK receive view", \
-     "$curve" using 1:3 with linespoints title "stock QPlainTextEdit"
+set key right center box opaque
+# The first row (nothing displayed yet) has no place on a logarithmic axis.
+plot "$curve" every ::1 using 1:2 with lines lw 2 title "PORTLARK receive view", \
+     "$curve" every ::1 using 1:3 with linespoints lw 2 title "stock QPlainTextEdit"
 PLOT
 echo "wrote $output"
