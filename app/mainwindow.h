@@ -107,7 +107,7 @@ private:
     // Send path (send/mainwindow_send.cpp)
     void CmdSend_Click();
     void SendHex();
-    void sendText();
+    void sendSendBox();
     void CmdClearSend_Click();
     void TxtSend_Change();
     void ChkAutoSend_Click();

@@ -17,6 +17,12 @@ namespace {
 // Only a plain tick counts; a grey (partial) box does not.
 bool ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
 
+// Text and file sends leave the port reading in the mode the receive display shows.
+int textInputMode(const QCheckBox* hexReceive)
+{
+    return ticked(hexReceive) ? SerialComponent::InputBinary : SerialComponent::InputText;
+}
+
 QString portClosedText() { return QStringLiteral("串口没有打开，请打开串口"); }
 QString emptyDataText() { return QStringLiteral("发送数据不能为空"); }
 
@@ -33,12 +39,7 @@ void MainWindow::CmdSend_Click()
             showMessage(emptyDataText(), Dialogs::Icon::Error);
             return;
         }
-        if (ticked(ChkHexSend)) {
-            MSComm->setInputMode(SerialComponent::InputBinary);
-            SendHex();
-            return;
-        }
-        sendText();
+        sendSendBox();
     } catch (const std::exception&) {
         // A refused write ends the send without a word.
     }
@@ -56,11 +57,16 @@ void MainWindow::SendHex()
     }
 }
 
-// The caller traps a refused write; only bytes that were accepted are counted.
-void MainWindow::sendText()
+// The send box as hex bytes or as text, as ChkHexSend shows. The caller traps a refused write;
+// only text that was accepted is counted.
+void MainWindow::sendSendBox()
 {
-    MSComm->setInputMode(
-        ticked(ChkHexReceive) ? SerialComponent::InputBinary : SerialComponent::InputText);
+    if (ticked(ChkHexSend)) {
+        MSComm->setInputMode(SerialComponent::InputBinary);
+        SendHex();
+        return;
+    }
+    MSComm->setInputMode(textInputMode(ChkHexReceive));
     const QString text = SendLogic::trimBlanks(sendBoxText());
     MSComm->output(text);
     recordSent(CodePage::byteLength(text));
@@ -103,12 +109,7 @@ void MainWindow::TmrAutoSend_Timer()
         // ticks go on and sending resumes once the port is open again.
         if (!MSComm->portOpen())
             return;
-        if (ticked(ChkHexSend)) {
-            MSComm->setInputMode(SerialComponent::InputBinary);
-            SendHex();
-            return;
-        }
-        sendText();
+        sendSendBox();
     } catch (const std::exception&) {
         // The timer keeps running; the next tick tries again.
     }
@@ -154,8 +155,7 @@ void MainWindow::CmdSendFile_Click()
             showMessage(QStringLiteral("发送的文件为空"), Dialogs::Icon::Error);
             return;
         }
-        MSComm->setInputMode(
-            ticked(ChkHexReceive) ? SerialComponent::InputBinary : SerialComponent::InputText);
+        MSComm->setInputMode(textInputMode(ChkHexReceive));
         const QByteArray bytes = SendLogic::trimBlankBytes(FileText);
         MSComm->output(bytes);
         recordSent(bytes.size());
