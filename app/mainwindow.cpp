@@ -410,6 +410,8 @@ QString MainWindow::sendBoxText() const
     return text;
 }
 
+bool MainWindow::ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
+
 void MainWindow::showMessage(const QString& text, Dialogs::Icon icon, Dialogs::Buttons buttons)
 {
     m_platform.dialogs->message(this, text, QStringLiteral("串口调试助手"), icon, buttons);
@@ -486,7 +488,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             LblWeb_MouseMove();
         } else if (event->type() == QEvent::MouseButtonRelease) {
             auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton && LblWeb->rect().contains(mouse->position().toPoint()))
+            if (mouse->button() == Qt::LeftButton
+                && LblWeb->rect().contains(mouse->position().toPoint()))
                 LblWeb_Click();
         }
     }

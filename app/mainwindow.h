@@ -15,8 +15,8 @@
 #include "app/platform.h"
 
 #include <QPointer>
-#include <functional>
 #include <QWidget>
+#include <functional>
 
 struct SelectionTexts;
 class QCheckBox;
@@ -59,8 +59,10 @@ private:
     void buildControls();
     void connectHandlers();
     QString sendBoxText() const;
-    void showMessage(const QString& text, Dialogs::Icon icon,
-        Dialogs::Buttons buttons = Dialogs::Buttons::Ok);
+    // Only a plain tick counts as ticked; a grey (partial) box does not.
+    static bool ticked(const QCheckBox* box);
+    void showMessage(
+        const QString& text, Dialogs::Icon icon, Dialogs::Buttons buttons = Dialogs::Buttons::Ok);
     void showClosedState(const QString& status);
     void showOpenState(const QString& status);
 

@@ -16,8 +16,6 @@ namespace {
 // The automatic clearing fires each time this many more bytes have arrived.
 constexpr qint64 autoClearStep = 65535;
 
-bool ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
-
 QString countText(QLatin1String prefix, qint64 count) { return prefix + QString::number(count); }
 
 } // namespace

@@ -14,13 +14,10 @@
 
 namespace {
 
-// Only a plain tick counts; a grey (partial) box does not.
-bool ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
-
 // Text and file sends leave the port reading in the mode the receive display shows.
-int textInputMode(const QCheckBox* hexReceive)
+int textInputMode(bool hexReceive)
 {
-    return ticked(hexReceive) ? SerialComponent::InputBinary : SerialComponent::InputText;
+    return hexReceive ? SerialComponent::InputBinary : SerialComponent::InputText;
 }
 
 QString portClosedText() { return QStringLiteral("串口没有打开，请打开串口"); }
@@ -66,7 +63,7 @@ void MainWindow::sendSendBox()
         SendHex();
         return;
     }
-    MSComm->setInputMode(textInputMode(ChkHexReceive));
+    MSComm->setInputMode(textInputMode(ticked(ChkHexReceive)));
     const QString text = SendLogic::trimBlanks(sendBoxText());
     MSComm->output(text);
     recordSent(CodePage::byteLength(text));
@@ -155,7 +152,7 @@ void MainWindow::CmdSendFile_Click()
             showMessage(QStringLiteral("发送的文件为空"), Dialogs::Icon::Error);
             return;
         }
-        MSComm->setInputMode(textInputMode(ChkHexReceive));
+        MSComm->setInputMode(textInputMode(ticked(ChkHexReceive)));
         const QByteArray bytes = SendLogic::trimBlankBytes(FileText);
         MSComm->output(bytes);
         recordSent(bytes.size());
