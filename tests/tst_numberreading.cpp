@@ -4,151 +4,60 @@
 
 #include <limits>
 
-namespace {
-const double inf = std::numeric_limits<double>::infinity();
-}
+using namespace Qt::StringLiterals;
 
 class NumberReadingTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void leadingNumber_data();
-    void leadingNumber();
-    void wholeNumber_data();
-    void wholeNumber();
-    void notWholeNumber_data();
-    void notWholeNumber();
-    void roundHalfEven_data();
-    void roundHalfEven();
+    void reading_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("leading"); // the number at the front of the text
+        QTest::addColumn<bool>("whole"); // the text is that number and nothing else
+        QTest::addColumn<double>("rounded"); // the leading number, halves to even
+        const auto row
+            = [](const char* name, const QString& text, double leading, bool whole,
+                  double rounded) { QTest::newRow(name) << text << leading << whole << rounded; };
+        const double inf = std::numeric_limits<double>::infinity();
+        row("whole number", u"1000"_s, 1000, true, 1000);
+        row("blanks, tabs and line feeds anywhere", u"\t1\n2 3\t"_s, 123, false, 123);
+        row("blanks around a whole number", u" \t7\n "_s, 7, true, 7);
+        row("unit after the digits", u"500ms"_s, 500, false, 500);
+        row("carriage return is no blank", u"1\r2"_s, 1, false, 1);
+        row("blank after the sign, half to even", u"- 2.5"_s, -2.5, false, -2);
+        row("two signs", u"--5"_s, 0, false, 0);
+        row("point first, half of zero", u".5"_s, 0.5, true, 0);
+        row("half rounds up to even", u"3.5"_s, 3.5, true, 4);
+        row("just above a half", u"2.5000001"_s, 2.5000001, true, 3);
+        row("point last", u"3."_s, 3, true, 3);
+        row("second point stops", u"1.2.3"_s, 1.2, false, 1);
+        row("point alone", u"."_s, 0, false, 0);
+        row("exponent letter D, negative exponent", u"25D-1"_s, 2.5, true, 2);
+        row("blanks inside the exponent", u"1 e + 2"_s, 100, false, 100);
+        row("exponent letter without digits", u"7e"_s, 7, false, 7);
+        row("exponent too large keeps the sign", u"-1e999"_s, -inf, true, -inf);
+        row("exponent too small", u"1e-999"_s, 0, true, 0);
+        row("hexadecimal", u"&H1F"_s, 31, true, 31);
+        row("four hexadecimal digits stay positive", u"&hFFFF"_s, 65535, true, 65535);
+        row("hexadecimal stops at G", u"&H1G2"_s, 1, false, 1);
+        row("hexadecimal prefix alone", u"&H"_s, 0, false, 0);
+        row("octal stops at 8", u"&o18"_s, 1, false, 1);
+        row("sign before the prefix", u"-&H10"_s, 0, false, 0);
+        row("empty", QString(), 0, false, 0);
+        row("full-width digits are no digits", u"１２"_s, 0, false, 0);
+    }
+
+    void reading()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, leading);
+        QFETCH(bool, whole);
+        QFETCH(double, rounded);
+        QCOMPARE(NumberReading::leadingNumber(text), leading);
+        QCOMPARE(NumberReading::wholeNumber(text), whole ? std::optional(leading) : std::nullopt);
+        QCOMPARE(NumberReading::roundHalfEven(leading), rounded);
+    }
 };
-
-void NumberReadingTest::leadingNumber_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("expected");
-
-    QTest::newRow("whole number") << QStringLiteral("1000") << 1000.0;
-    QTest::newRow("unit after digits") << QStringLiteral("500ms") << 500.0;
-    QTest::newRow("blank between digits") << QStringLiteral("1 000") << 1000.0;
-    QTest::newRow("tabs and line feeds anywhere") << QStringLiteral("\t1\n2 3\t") << 123.0;
-    QTest::newRow("carriage return stops") << QStringLiteral("1\r2") << 1.0;
-    QTest::newRow("minus") << QStringLiteral("-12") << -12.0;
-    QTest::newRow("plus") << QStringLiteral("+7") << 7.0;
-    QTest::newRow("blank after sign") << QStringLiteral("- 5") << -5.0;
-    QTest::newRow("two signs") << QStringLiteral("--5") << 0.0;
-    QTest::newRow("sign alone") << QStringLiteral("-") << 0.0;
-    QTest::newRow("fraction") << QStringLiteral("2.5") << 2.5;
-    QTest::newRow("point first") << QStringLiteral(".5") << 0.5;
-    QTest::newRow("point last") << QStringLiteral("3.") << 3.0;
-    QTest::newRow("second point stops") << QStringLiteral("1.2.3") << 1.2;
-    QTest::newRow("point alone") << QStringLiteral(".") << 0.0;
-    QTest::newRow("comma stops") << QStringLiteral("1,5") << 1.0;
-    QTest::newRow("exponent") << QStringLiteral("1e3") << 1000.0;
-    QTest::newRow("exponent letter D") << QStringLiteral("1D2") << 100.0;
-    QTest::newRow("negative exponent") << QStringLiteral("25E-1") << 2.5;
-    QTest::newRow("exponent with plus") << QStringLiteral("1e+2") << 100.0;
-    QTest::newRow("blanks inside exponent") << QStringLiteral("1 e - 1") << 0.1;
-    QTest::newRow("exponent letter without digits") << QStringLiteral("7e") << 7.0;
-    QTest::newRow("exponent sign without digits") << QStringLiteral("7e-x") << 7.0;
-    QTest::newRow("exponent too large") << QStringLiteral("1e999") << inf;
-    QTest::newRow("negative, exponent too large") << QStringLiteral("-1e999") << -inf;
-    QTest::newRow("exponent too small") << QStringLiteral("1e-999") << 0.0;
-    QTest::newRow("tiny fraction, large exponent") << QStringLiteral("0.0001e3") << 0.1;
-    QTest::newRow("hexadecimal") << QStringLiteral("&H1F") << 31.0;
-    QTest::newRow("hexadecimal lower case") << QStringLiteral("&hff") << 255.0;
-    QTest::newRow("hexadecimal four digits stay positive") << QStringLiteral("&HFFFF") << 65535.0;
-    QTest::newRow("hexadecimal stops at G") << QStringLiteral("&H1G2") << 1.0;
-    QTest::newRow("hexadecimal takes no point") << QStringLiteral("&H1.8") << 1.0;
-    QTest::newRow("blanks inside hexadecimal") << QStringLiteral(" & H 1 0") << 16.0;
-    QTest::newRow("hexadecimal prefix alone") << QStringLiteral("&H") << 0.0;
-    QTest::newRow("octal") << QStringLiteral("&O17") << 15.0;
-    QTest::newRow("octal stops at 8") << QStringLiteral("&o18") << 1.0;
-    QTest::newRow("ampersand, other letter") << QStringLiteral("&X1") << 0.0;
-    QTest::newRow("sign before prefix") << QStringLiteral("-&H10") << 0.0;
-    QTest::newRow("empty") << QString() << 0.0;
-    QTest::newRow("blanks only") << QStringLiteral(" \t\n") << 0.0;
-    QTest::newRow("letters") << QStringLiteral("abc") << 0.0;
-    QTest::newRow("full-width digits are no digits") << QStringLiteral("１２") << 0.0;
-}
-
-void NumberReadingTest::leadingNumber()
-{
-    QFETCH(QString, text);
-    QFETCH(double, expected);
-    QCOMPARE(NumberReading::leadingNumber(text), expected);
-}
-
-void NumberReadingTest::wholeNumber_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("expected");
-
-    QTest::newRow("digit") << QStringLiteral("8") << 8.0;
-    QTest::newRow("blanks around") << QStringLiteral(" \t7\n ") << 7.0;
-    QTest::newRow("fraction") << QStringLiteral("7.5") << 7.5;
-    QTest::newRow("signs") << QStringLiteral("-3") << -3.0;
-    QTest::newRow("point last") << QStringLiteral("5.") << 5.0;
-    QTest::newRow("exponent") << QStringLiteral("1e1") << 10.0;
-    QTest::newRow("hexadecimal") << QStringLiteral("&H8") << 8.0;
-}
-
-void NumberReadingTest::wholeNumber()
-{
-    QFETCH(QString, text);
-    QFETCH(double, expected);
-    const std::optional<double> number = NumberReading::wholeNumber(text);
-    QVERIFY(number.has_value());
-    QCOMPARE(*number, expected);
-}
-
-void NumberReadingTest::notWholeNumber_data()
-{
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("empty") << QString();
-    QTest::newRow("blanks only") << QStringLiteral("  ");
-    QTest::newRow("letters") << QStringLiteral("abc");
-    QTest::newRow("letter after digit") << QStringLiteral("7x");
-    QTest::newRow("blank inside") << QStringLiteral("7 5");
-    QTest::newRow("exponent without digits") << QStringLiteral("1e");
-    QTest::newRow("exponent sign without digits") << QStringLiteral("1e+");
-    QTest::newRow("sign alone") << QStringLiteral("-");
-    QTest::newRow("point alone") << QStringLiteral(".");
-    QTest::newRow("hexadecimal prefix alone") << QStringLiteral("&H");
-    QTest::newRow("not a hexadecimal digit") << QStringLiteral("&HG");
-    QTest::newRow("full-width digit") << QStringLiteral("８");
-}
-
-void NumberReadingTest::notWholeNumber()
-{
-    QFETCH(QString, text);
-    QCOMPARE(NumberReading::wholeNumber(text), std::nullopt);
-}
-
-void NumberReadingTest::roundHalfEven_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<double>("expected");
-
-    QTest::newRow("half to even below") << 2.5 << 2.0;
-    QTest::newRow("half to even above") << 3.5 << 4.0;
-    QTest::newRow("half of zero") << 0.5 << 0.0;
-    QTest::newRow("one and a half") << 1.5 << 2.0;
-    QTest::newRow("negative half to even above") << -2.5 << -2.0;
-    QTest::newRow("negative half to even below") << -1.5 << -2.0;
-    QTest::newRow("just above a half") << 2.5000001 << 3.0;
-    QTest::newRow("just below a half") << 2.4999999 << 2.0;
-    QTest::newRow("negative, nearest") << -2.6 << -3.0;
-    QTest::newRow("whole number unchanged") << 7.0 << 7.0;
-    QTest::newRow("beyond 32 bits") << 1e20 << 1e20;
-    QTest::newRow("infinity unchanged") << inf << inf;
-}
-
-void NumberReadingTest::roundHalfEven()
-{
-    QFETCH(double, value);
-    QFETCH(double, expected);
-    QCOMPARE(NumberReading::roundHalfEven(value), expected);
-}
 
 QTEST_APPLESS_MAIN(NumberReadingTest)
 #include "tst_numberreading.moc"
