@@ -400,6 +400,11 @@ void MainWindow::connectHandlers()
     connect(CmdQuit, &QPushButton::clicked, this, &MainWindow::CmdQuit_Click);
     connect(TmrNowTime, &IntervalTimer::timeout, this, &MainWindow::TmrNowTime_Timer);
     connect(CmdHelp, &QPushButton::clicked, this, &MainWindow::CmdHelp_Click);
+    // The device a COM name stands for can change while the text does not (a link re-pointed, an
+    // adapter plugged in), so the tooltip is worked out again each time it is about to show.
+    connect(CboCom, &QComboBox::editTextChanged, this, &MainWindow::CboCom_Change);
+    CboCom->lineEdit()->installEventFilter(this);
+    CboCom_Change();
 }
 
 // The send box keeps line breaks as CR LF, as a text box of the platform the design comes from.
@@ -419,8 +424,6 @@ void MainWindow::showMessage(const QString& text, Dialogs::Icon icon, Dialogs::B
 
 void MainWindow::Form_Load()
 {
-    connect(CboCom, &QComboBox::editTextChanged, this, &MainWindow::CboCom_Change);
-    CboCom_Change();
     try {
         QFont font = LblWeb->font();
         font.setUnderline(true);
@@ -483,6 +486,8 @@ void MainWindow::paintEvent(QPaintEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == CboCom->lineEdit() && event->type() == QEvent::ToolTip)
+        CboCom_Change();
     if (watched == LblWeb) {
         if (event->type() == QEvent::MouseMove) {
             LblWeb_MouseMove();
