@@ -5,52 +5,30 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-namespace {
-
-const QString notice = QStringLiteral("OK,1.txt Save");
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class SaveTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_home;
-    QTemporaryDir m_config;
-    QTemporaryDir m_other;
     std::unique_ptr<FakePlatform> m_fakes;
     std::unique_ptr<MainWindow> m_window;
 
-    template <typename T> T* find(const char* name) const
+    template <typename T = QPushButton> T* find(const char* name) const
     {
         return m_window->findChild<T*>(QLatin1String(name));
     }
-    QLineEdit* folderBox() const { return find<QLineEdit>("TxtSavePath"); }
-    QPushButton* saveButton() const { return find<QPushButton>("CmdSaveDisp"); }
-    QString defaultFile() const { return m_home.path() + QStringLiteral("/COMDATA/1.txt"); }
-
-    // Runs `during` once the notice is up, from inside the save's own wait.
-    void saveWhile(const std::function<void()>& during)
-    {
-        QTimer::singleShot(0, m_window.get(), during);
-        QTest::mouseClick(saveButton(), Qt::LeftButton);
-    }
+    void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         qputenv("HOME", QFile::encodeName(m_home.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-        QVERIFY(QDir().mkpath(m_home.path() + QStringLiteral("/COMDATA")));
+        for (const char* folder : { "/COMDATA", "/Scripts" })
+            QVERIFY(QDir().mkpath(m_home.path() + QLatin1String(folder)));
     }
 
     void init()
@@ -61,137 +39,62 @@ private Q_SLOTS:
         m_window->setEndProgram([] {});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        find<ReceiveView>("TxtReceive")->setText(QStringLiteral("line 1\r\nline 2"));
+        find<ReceiveView>("TxtReceive")->setText(u"line 1\r\nline 2"_s);
     }
 
     void cleanup()
     {
         m_window.reset();
-        m_fakes.reset();
-        QFile::remove(defaultFile());
-        QDir(m_home.path() + QStringLiteral("/Scripts")).removeRecursively();
+        QFile::remove(m_home.path() + u"/COMDATA/1.txt"_s);
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
-    void savesOrNot_data()
+    void saveAndNotice_data()
     {
         QTest::addColumn<QString>("folderText");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("default folder present") << QStringLiteral("C:\\COMDATA") << true;
-        QTest::newRow("missing folder") << QStringLiteral("C:\\NOSUCH") << false;
+        // A button clicked while the notice shows; after ":" the folder the dialog then gives.
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("folderAfter");
+        const QString folder = u"C:\\COMDATA"_s;
+        QTest::newRow("missing folder") << u"C:\\NO"_s << QString() << u"C:\\NO"_s;
+        QTest::newRow("save again does nothing") << folder << u"CmdSaveDisp"_s << folder;
+        QTest::newRow("a chosen folder comes back") << folder << u"CmdAmend:/x/y/"_s << u"/x/y/"_s;
+        QTest::newRow("a cancelled choice changes nothing") << folder << u"CmdAmend:"_s << folder;
+        QTest::newRow("quit ends the wait") << folder << u"CmdQuit"_s << u"OK,1.txt Save"_s;
     }
 
-    void savesOrNot()
+    void saveAndNotice()
     {
         QFETCH(QString, folderText);
-        QFETCH(bool, written);
-        folderBox()->setText(folderText);
-        QString seenText;
-        bool seenEnabled = true;
-        saveWhile([&] {
-            seenText = folderBox()->text();
-            seenEnabled = saveButton()->isEnabled();
-        });
-        QCOMPARE(QFileInfo::exists(defaultFile()), written);
-        if (written) {
-            QCOMPARE(readAll(defaultFile()),
-                SaveRecord::record(m_fakes->clock.time, QStringLiteral("line 1\r\nline 2")));
-            QCOMPARE(seenText, notice);
-            QCOMPARE(seenEnabled, false);
-        }
-        QCOMPARE(folderBox()->text(), folderText);
-        QVERIFY(saveButton()->isEnabled());
-        QVERIFY(m_fakes->dialogs.messages.isEmpty());
-        QVERIFY(!QFileInfo::exists(m_home.path() + QStringLiteral("/NOSUCH")));
-    }
-
-    void duringNotice_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("folderAfter");
-        QTest::newRow("nothing") << QString() << QStringLiteral("C:\\COMDATA");
-        QTest::newRow("typing into the folder box is undone")
-            << QStringLiteral("type") << QStringLiteral("C:\\COMDATA");
-        QTest::newRow("a folder chosen meanwhile comes back")
-            << QStringLiteral("choose") << QStringLiteral("/chosen/folder");
-        QTest::newRow("a cancelled choice changes nothing")
-            << QStringLiteral("cancel") << QStringLiteral("C:\\COMDATA");
-        QTest::newRow("the disabled button cannot save again")
-            << QStringLiteral("save") << QStringLiteral("C:\\COMDATA");
-    }
-
-    void duringNotice()
-    {
-        QFETCH(QString, action);
+        QFETCH(QString, meanwhile);
         QFETCH(QString, folderAfter);
-        const QByteArray first
-            = SaveRecord::record(m_fakes->clock.time, QStringLiteral("line 1\r\nline 2"));
-        m_fakes->clock.noticeMs = 200;
-        saveWhile([&] {
-            if (action == QLatin1String("type")) {
-                QTest::keyClicks(folderBox(), QStringLiteral("typed"));
-            } else if (action == QLatin1String("choose") || action == QLatin1String("cancel")) {
-                m_fakes->dialogs.nextFolder
-                    = action == QLatin1String("choose") ? folderAfter : QString();
-                QTest::mouseClick(find<QPushButton>("CmdAmend"), Qt::LeftButton);
-            } else if (action == QLatin1String("save")) {
-                m_fakes->clock.time = m_fakes->clock.time.addSecs(1);
-                QTest::mouseClick(saveButton(), Qt::LeftButton);
-            }
+        const bool written = folderText != u"C:\\NO";
+        const QByteArray record = SaveRecord::record(m_fakes->clock.time, u"line 1\r\nline 2"_s);
+        m_fakes->clock.noticeMs = meanwhile == u"CmdQuit" ? 10 * 60 * 1000 : 50;
+        find<QLineEdit>("TxtSavePath")->setText(folderText);
+        bool noticeShown = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            noticeShown = true;
+            QCOMPARE(find<QLineEdit>("TxtSavePath")->text(), u"OK,1.txt Save"_s);
+            QVERIFY(!find("CmdSaveDisp")->isEnabled());
+            m_fakes->clock.time = m_fakes->clock.time.addSecs(1); // a second save would differ
+            m_fakes->dialogs.nextFolder = meanwhile.section(u':', 1);
+            if (!meanwhile.isEmpty())
+                click(meanwhile.section(u':', 0, 0).toLatin1().constData());
         });
-        QCOMPARE(folderBox()->text(), folderAfter);
-        QVERIFY(saveButton()->isEnabled());
-        QCOMPARE(readAll(defaultFile()), first);
-    }
-
-    void quitDuringNoticeEndsAtOnce()
-    {
-        bool ended = false;
-        m_window->setEndProgram([&] { ended = true; });
-        m_fakes->clock.noticeMs = 10 * 60 * 1000;
-        saveWhile([&] { QTest::mouseClick(find<QPushButton>("CmdQuit"), Qt::LeftButton); });
-        QVERIFY(ended);
-        QVERIFY(m_window->hasEnded());
-        // Once the program has ended the save touches nothing more.
-        QCOMPARE(folderBox()->text(), notice);
-        QVERIFY(!saveButton()->isEnabled());
-    }
-
-    void chooseFolder_data()
-    {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<bool>("scriptsExists");
-        QTest::addColumn<QString>("expectedStart");
-        QTest::addColumn<QString>("expectedFolderText");
-        const QString home = m_home.path();
-        const QString other = m_other.path();
-        QTest::newRow("cancel keeps the folder")
-            << QString() << false << home << QStringLiteral("C:\\COMDATA");
-        QTest::newRow("chosen path shown as given") << other << false << home << other;
-        QTest::newRow("starts in the folder C:\\Scripts maps to")
-            << QString() << true << home + QStringLiteral("/Scripts")
-            << QStringLiteral("C:\\COMDATA");
-    }
-
-    void chooseFolder()
-    {
-        QFETCH(QString, chosen);
-        QFETCH(bool, scriptsExists);
-        QFETCH(QString, expectedStart);
-        QFETCH(QString, expectedFolderText);
-        if (scriptsExists)
-            QVERIFY(QDir().mkpath(m_home.path() + QStringLiteral("/Scripts")));
-        m_fakes->dialogs.nextFolder = chosen;
-        QTest::mouseClick(find<QPushButton>("CmdAmend"), Qt::LeftButton);
-        QCOMPARE(m_fakes->dialogs.lastFolderTitle, QStringLiteral("选择目录:"));
-        QCOMPARE(m_fakes->dialogs.lastFolderStart, expectedStart);
-        QCOMPARE(folderBox()->text(), expectedFolderText);
-
-        // The next save goes where the box now points.
-        QTest::mouseClick(saveButton(), Qt::LeftButton);
-        const QString file = SaveRecord::filePath(expectedFolderText);
-        QVERIFY2(QFileInfo::exists(file), qPrintable(file));
-        QVERIFY(QFile::remove(file));
+        click("CmdSaveDisp");
+        QCOMPARE(noticeShown, written);
+        QFile file(m_home.path() + u"/COMDATA/1.txt"_s);
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
+            written ? record : QByteArray());
+        QCOMPARE(find<QLineEdit>("TxtSavePath")->text(), folderAfter);
+        QCOMPARE(m_window->hasEnded(), meanwhile == u"CmdQuit");
+        QCOMPARE(find("CmdSaveDisp")->isEnabled(), !m_window->hasEnded());
+        QVERIFY(m_fakes->dialogs.messages.isEmpty());
+        const bool chose = meanwhile.startsWith(u"CmdAmend");
+        QCOMPARE(m_fakes->dialogs.lastFolderTitle, chose ? u"选择目录:"_s : QString());
+        QCOMPARE(
+            m_fakes->dialogs.lastFolderStart, chose ? m_home.path() + u"/Scripts"_s : QString());
     }
 };
 
