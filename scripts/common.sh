@@ -7,7 +7,7 @@ PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PORTLARK_BUILD_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins
     cmake ninja-build g++ pkg-config
-    fontconfig fonts-wqy-microhei
+    fontconfig fonts-wqy-microhei fonts-dejavu-core
 )
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
