@@ -407,7 +407,7 @@ void MainWindow::connectHandlers()
     CboCom_Change();
 }
 
-// The send box keeps line breaks as CR LF, as a text box of the platform the design comes from.
+// The send box keeps line breaks as CR LF, as a Windows text box does.
 QString MainWindow::sendBoxText() const
 {
     QString text = TxtSend->toPlainText();
