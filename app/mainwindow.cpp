@@ -132,6 +132,11 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // Tearing the controls down moves the focus and fires their signals; no handler may run on a
+    // window that is being destroyed.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+    MSComm->disconnect(this);
     if (FrmHelp)
         delete FrmHelp.data();
 }
@@ -190,6 +195,14 @@ void MainWindow::buildControls()
         widget->setInsertPolicy(QComboBox::NoInsert);
         widget->addItems(items);
         widget->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+        // Only a pick from the list applies the settings: QComboBox would also report a pick when
+        // typed text matching an item is confirmed or merely loses the focus (as Tab through the
+        // window does), so those two routes are cut.
+        QObject::disconnect(widget->lineEdit(), &QLineEdit::editingFinished, widget, nullptr);
+        QObject::disconnect(widget->lineEdit(), &QLineEdit::returnPressed, widget, nullptr);
+        const int index = widget->findText(text);
+        if (index >= 0)
+            widget->setCurrentIndex(index);
         widget->setEditText(text);
         widget->lineEdit()->setTextMargins(-2, 0, -2, 0);
         place(widget, name, left, top, width, height);

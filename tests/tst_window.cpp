@@ -228,6 +228,8 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         const QStringList order = designTabOrder();
         QCOMPARE(focused(), order.at((order.indexOf(QLatin1String(c.name)) + 1) % order.size()));
+        // Passing through a setting box is not a pick: the port was opened once, at start-up.
+        QCOMPARE(fakes->serial.openCount, 1);
     }
 
     void checkBoxOnlyToggledBySquare_data()
