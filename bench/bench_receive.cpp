@@ -15,6 +15,7 @@
 //          repainting at every receive event costs).
 #include "app/mainwindow.h"
 #include "port/qtserialcomponent.h"
+#include "procstatus.h"
 #include "receive/receiveview.h"
 #include "support/fakes.h"
 #include "support/pty.h"
@@ -61,18 +62,6 @@ struct Options {
     int stepKib = 16;
     int budget = 60;
 };
-
-qint64 vmHwmKib()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // What a device sends in each mode: 80-character lines ending in CR LF, printable text with no
 // line break at all, or random bytes for the hex display.
@@ -181,7 +170,7 @@ int runPty(const Options& options)
 
     const QByteArray feed = makeFeed(mode, total);
     QCoreApplication::processEvents();
-    const qint64 hwmBefore = vmHwmKib();
+    const qint64 hwmBefore = procStatusKiB("VmHWM");
 
     // Full speed: the writer blocks whenever the tty is full, so the window sets the pace.
     std::vector<double> reached(size_t(options.mibs) + 1, 0);
@@ -215,7 +204,7 @@ int runPty(const Options& options)
     const double steadyStall = runLoopUntil([&] { return window.receivedCount() >= total; });
     pacer.join();
     QCoreApplication::processEvents();
-    const qint64 hwmAfter = vmHwmKib();
+    const qint64 hwmAfter = procStatusKiB("VmHWM");
 
     const QString expected = displayed(mode, feed);
     const QString shown = view->text();

@@ -5,6 +5,7 @@
 #include "app/intervaltimer.h"
 #include "app/mainwindow.h"
 #include "port/qtserialcomponent.h"
+#include "procstatus.h"
 #include "support/fakes.h"
 #include "support/pty.h"
 
@@ -31,19 +32,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Peak resident memory of this process, in bytes.
-qint64 peakResident()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return -1;
-}
 
 // The device: drains the master side on its own thread, counting and hashing what arrives.
 class Reader {
@@ -251,7 +239,7 @@ bool benchFile(qint64 mib)
 
     Reader reader(rig.pty.masterFd());
     StallMeter stalls;
-    const qint64 memoryBefore = peakResident();
+    const qint64 memoryBefore = procStatusKiB("VmHWM") * 1024;
 
     rig.fakes.dialogs.nextFile = path;
     stalls.start();
@@ -269,7 +257,7 @@ bool benchFile(qint64 mib)
     const double sendSeconds = clock.elapsed() / 1e3;
     const bool counted = runUntil([&] { return rig.window->sentCount() == size; }, 10000);
     const double sendStall = stalls.stop();
-    const qint64 memoryGrowth = peakResident() - memoryBefore;
+    const qint64 memoryGrowth = procStatusKiB("VmHWM") * 1024 - memoryBefore;
     reader.stop();
     const bool inOrder = arrived && reader.bytes() == size && reader.digest() == expected;
 

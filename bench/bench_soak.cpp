@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "port/comnames.h"
 #include "port/qtserialcomponent.h"
+#include "procstatus.h"
 #include "support/fakes.h"
 #include "support/pty.h"
 
@@ -32,19 +33,6 @@
 namespace {
 
 constexpr int recordSize = 16; // "%015llu\n"
-
-qint64 statusKiB(const char* field)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // Checks that the numbered records arrive complete and in order.
 class SequenceChecker {
@@ -296,7 +284,7 @@ int main(int argc, char* argv[])
     QElapsedTimer run;
     run.start();
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        const qint64 rss = statusKiB("VmRSS");
+        const qint64 rss = procStatusKiB("VmRSS");
         peakRss = qMax(peakRss, rss);
         if (rssAfterMinute < 0 && run.elapsed() >= qMin<qint64>(60000, seconds * 1000LL / 2))
             rssAfterMinute = rss;
@@ -314,7 +302,7 @@ int main(int argc, char* argv[])
     });
     application.exec();
 
-    const qint64 finalRss = statusKiB("VmRSS");
+    const qint64 finalRss = procStatusKiB("VmRSS");
     std::printf("soak: %d s, device unplugged every %d ms, device sends %d B/s, auto-send 1 ms\n",
         seconds, cycleMs, rate);
     std::printf("bytes sent by the device:       %lld\n", static_cast<long long>(device.sentBytes));
