@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/qtplatform.h"
 #include "port/qtserialcomponent.h"
@@ -23,8 +24,11 @@ bool displayAvailable()
 
 int main(int argc, char* argv[])
 {
+    if (const CommandLine commandLine = readCommandLine(argc, argv); commandLine.exitCode)
+        return *commandLine.exitCode;
     if (!displayAvailable()) {
-        std::fprintf(stderr, "portlark: no display available (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+        std::fprintf(
+            stderr, "portlark: no display available (DISPLAY and WAYLAND_DISPLAY are unset)\n");
         return 1;
     }
     QApplication application(argc, argv);
