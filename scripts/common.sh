@@ -3,12 +3,16 @@
 
 PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# What building the program needs on Debian 12, the Chinese font included.
+# What building the program needs on Debian 12, the Chinese font included; the icons are rendered
+# and the manual page written at build time.
 PORTLARK_BUILD_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins
     cmake ninja-build g++ pkg-config
     fontconfig fonts-wqy-microhei fonts-dejavu-core
+    librsvg2-bin scdoc
 )
+# What making and checking the package needs besides: the validators run in the test suite too.
+PORTLARK_PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream groff-base)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }
