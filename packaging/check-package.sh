@@ -47,7 +47,7 @@ grep -q '^E:' "$work/lintian" && fail "lintian reports errors"
 : >"$work/status"
 if ! apt-get install --simulate -o Dir::State::status="$work/status" "$deb" >"$work/apt" 2>&1; then
     cat "$work/apt"
-    fail "apt cannot install the package on an empty system"
+    fail "apt cannot install the package on an empty system (are the package lists current?)"
 elif ! grep -q '^Inst portlark ' "$work/apt"; then
     fail "apt would not install portlark"
 else
