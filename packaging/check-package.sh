@@ -4,6 +4,7 @@
 # unpacked into a fresh root by dpkg the program answers --version and starts.
 # Usage: check-package.sh PACKAGE.deb VERSION
 set -uo pipefail
+[ -f "${1:-}" ] || { echo "FAIL: no package at '${1:-}'"; exit 1; }
 deb=$(realpath "$1")
 version=$2
 failed=0

@@ -12,7 +12,8 @@ PORTLARK_BUILD_PACKAGES=(
     librsvg2-bin scdoc
 )
 # What making and checking the package needs besides: the validators run in the test suite too.
-PORTLARK_PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream groff-base)
+# (CPack's dependency scan needs file and dpkg-shlibdeps; without them it leaves the libraries out.)
+PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }
