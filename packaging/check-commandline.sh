@@ -33,7 +33,7 @@ grep -q -- '--version' "$out" || fail "--help does not name --version"
 
 for bad in --frobnicate -x; do
     expect 2 "$bad"
-    [ "$(wc -l <"$err")" -eq 1 ] || fail "$bad: expected one line on standard error, got: $(cat "$err")"
+    [ "$(wc -l <"$err")" -eq 1 ] || fail "$bad: not one line on standard error: $(cat "$err")"
     [ -s "$out" ] && fail "$bad wrote to standard output"
 done
 exit $failed

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Checks a built package as a user would meet it: its control fields and contents, lintian, that
-# apt can install it with every dependency on a system that has nothing installed, and that once
-# unpacked into a fresh root by dpkg the program answers --version and starts.
-# Usage: check-package.sh PACKAGE.deb VERSION
+# Checks a built package as a user would meet it: its control fields and contents, lintian, and
+# that on a clean Debian 12 apt installs it with every dependency and the program runs.
+# Needs root (chroot) and Debian's archive.
+# Usage: check-package.sh PACKAGE.deb VERSION CACHE
 set -uo pipefail
 [ -f "${1:-}" ] || { echo "FAIL: no package at '${1:-}'"; exit 1; }
 deb=$(realpath "$1")
 version=$2
+cache=$(realpath -m "$3")
 failed=0
 fail() {
     echo "FAIL: $*"
@@ -21,7 +22,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Section)" = electronics ] || fail "section $(field Section)"
 [ "$(basename "$deb")" = "portlark_${version}_amd64.deb" ] || fail "file name $(basename "$deb")"
 depends=$(field Depends)
-for needed in fonts-wqy-microhei qt6-qpa-plugins libqt6widgets6 libqt6serialport6 libc6; do
+for needed in fonts-wqy-microhei libqt6widgets6 libqt6serialport6 libc6; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 field Description | grep -q -P '\p{Han}' || fail "the description has no Chinese line"
@@ -43,38 +44,52 @@ lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1
 sed 's/^/lintian: /' "$work/lintian"
 grep -q '^E:' "$work/lintian" && fail "lintian reports errors"
 
-# An empty dpkg status stands for a system with nothing installed: apt must find every
-# dependency in the archive.
-: >"$work/status"
-if ! apt-get install --simulate -o Dir::State::status="$work/status" "$deb" >"$work/apt" 2>&1; then
-    cat "$work/apt"
-    fail "apt cannot install the package on an empty system (are the package lists current?)"
-elif ! grep -q '^Inst portlark ' "$work/apt"; then
-    fail "apt would not install portlark"
-else
-    echo "apt: portlark installs on an empty system with $(grep -c '^Inst ' "$work/apt") packages"
-fi
-
-# A fresh root with only this package in it.
+# A clean Debian 12 (debootstrap's minbase, its tarball and the packages apt fetched cached in
+# CACHE), in which apt installs the package with every dependency from Debian's archive; then the
+# installed program must answer --version and, started on a screen of its own with COM1 absent,
+# keep running (behind its warning) until stopped: 124 is timeout's status for that.
+mkdir -p "$cache/archives"
+base="$cache/bookworm-minbase.tar"
 root="$work/root"
-mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-: >"$root/var/lib/dpkg/status"
-if dpkg --root="$root" --log=/dev/null --force-depends --force-not-root -i "$deb" >"$work/dpkg" 2>&1; then
-    dpkg --root="$root" -s portlark | grep -q '^Status: install ok installed' \
-        || fail "dpkg does not list portlark as installed"
-    got=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/portlark" --version)
-    [ "$got" = "portlark $version" ] || fail "installed portlark --version printed '$got'"
-    # Started on a screen of its own with COM1 absent, it must keep running (behind the warning)
-    # until stopped: 124 is timeout's status for that.
-    mkdir -p "$work/config/portlark/devices"
-    ln -s /nonexistent "$work/config/portlark/devices/com1"
-    XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/portlark" \
-        >"$work/run" 2>&1
-    status=$?
-    [ "$status" -eq 124 ] || { cat "$work/run"; fail "installed portlark ended with status $status"; }
-else
-    cat "$work/dpkg"
-    fail "dpkg could not install the package into a fresh root"
+if [ ! -f "$base" ]; then
+    if timeout 600 debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian \
+        >"$work/debootstrap" 2>&1; then
+        tar -C "$root" -cf "$base.part" . && mv "$base.part" "$base"
+    else
+        tail -n 20 "$work/debootstrap"
+        fail "debootstrap could not install Debian 12"
+    fi
+    rm -rf "$root"
 fi
-[ "$failed" -eq 0 ] && echo "package checks passed: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
+mkdir -p "$root"
+if [ -f "$base" ] && tar -C "$root" -xpf "$base"; then
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    cp "$deb" "$root/tmp/"
+    archives="$root/var/cache/apt/archives"
+    find "$cache/archives" -maxdepth 1 -name '*.deb' -exec cp -t "$archives/" {} +
+    install="apt-get update -q && apt-get install -y -q --no-install-recommends /tmp/${deb##*/}"
+    if timeout 600 chroot "$root" env DEBIAN_FRONTEND=noninteractive sh -c "$install" \
+        >"$work/apt" 2>&1; then
+        others=$(grep '^Setting up ' "$work/apt" | grep -vc '^Setting up portlark')
+        echo "apt: installed portlark and $others other packages in a clean root"
+        find "$archives" -maxdepth 1 -name '*.deb' -exec mv -t "$cache/archives/" {} +
+        got=$(chroot "$root" portlark --version)
+        [ "$got" = "portlark $version" ] || fail "installed portlark --version printed '$got'"
+        mkdir -p "$root/tmp/config/portlark/devices"
+        ln -s /nonexistent "$root/tmp/config/portlark/devices/com1"
+        chroot "$root" env XDG_CONFIG_HOME=/tmp/config QT_QPA_PLATFORM=offscreen \
+            timeout 3 portlark >"$work/run" 2>&1
+        status=$?
+        if [ "$status" -ne 124 ]; then
+            cat "$work/run"
+            fail "installed portlark ended with status $status"
+        fi
+    else
+        tail -n 30 "$work/apt"
+        fail "apt could not install the package in a clean Debian 12"
+    fi
+elif [ -f "$base" ]; then
+    fail "could not unpack the cached Debian 12 in $base"
+fi
+[ "$failed" -eq 0 ] && echo "package checks passed: ${deb##*/}, $(du -k "$deb" | cut -f1) KiB"
 exit "$failed"

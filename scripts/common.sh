@@ -11,9 +11,10 @@ PORTLARK_BUILD_PACKAGES=(
     fontconfig fonts-wqy-microhei fonts-dejavu-core
     librsvg2-bin scdoc
 )
-# What making and checking the package needs besides: the validators run in the test suite too.
+# What making and checking the package needs besides (debootstrap for a clean Debian 12 to install
+# it in); the validators run in the test suite too.
 # (CPack's dependency scan needs file and dpkg-shlibdeps; without them it leaves the libraries out.)
-PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base)
+PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base debootstrap)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }
