@@ -85,7 +85,7 @@ namespace {
         return exponent - long(leadingZeros) > 0;
     }
 
-    Scan scanDecimal(Cursor& cursor)
+    Scan scanDecimal(Cursor& cursor, bool exponentD)
     {
         Scan scan;
         bool negative = false;
@@ -115,7 +115,7 @@ namespace {
         std::string exponentDigits;
         bool exponentNegative = false;
         const QChar letter = cursor.peek();
-        if (letter == u'e' || letter == u'E' || letter == u'd' || letter == u'D') {
+        if (letter == u'e' || letter == u'E' || (exponentD && (letter == u'd' || letter == u'D'))) {
             cursor.next();
             if (cursor.peek() == u'+' || cursor.peek() == u'-') {
                 exponentNegative = cursor.peek() == u'-';
@@ -153,7 +153,7 @@ namespace {
         return scan;
     }
 
-    Scan scan(Cursor& cursor)
+    Scan scan(Cursor& cursor, bool exponentD)
     {
         const qsizetype start = cursor.position();
         if (cursor.peek() == u'&') {
@@ -166,7 +166,7 @@ namespace {
             cursor.moveTo(start);
             return {};
         }
-        return scanDecimal(cursor);
+        return scanDecimal(cursor, exponentD);
     }
 
 } // namespace
@@ -174,7 +174,7 @@ namespace {
 double leadingNumber(QStringView text)
 {
     Cursor cursor(text, true);
-    const Scan result = scan(cursor);
+    const Scan result = scan(cursor, false);
     return result.hasDigits ? result.value : 0.0;
 }
 
@@ -188,7 +188,7 @@ std::optional<double> wholeNumber(QStringView text)
         --last;
     const QStringView number = text.mid(first, last - first);
     Cursor cursor(number, false);
-    const Scan result = scan(cursor);
+    const Scan result = scan(cursor, true);
     if (!result.hasDigits || result.end != number.size())
         return std::nullopt;
     return result.value;

@@ -32,7 +32,7 @@ private Q_SLOTS:
         row("point last", u"3."_s, 3, true, 3);
         row("second point stops", u"1.2.3"_s, 1.2, false, 1);
         row("point alone", u"."_s, 0, false, 0);
-        row("exponent letter D, negative exponent", u"25D-1"_s, 2.5, true, 2);
+        row("negative exponent", u"25E-1"_s, 2.5, true, 2);
         row("blanks inside the exponent", u"1 e + 2"_s, 100, false, 100);
         row("exponent letter without digits", u"7e"_s, 7, false, 7);
         row("exponent too large keeps the sign", u"-1e999"_s, -inf, true, -inf);
@@ -56,6 +56,13 @@ private Q_SLOTS:
         QCOMPARE(NumberReading::leadingNumber(text), leading);
         QCOMPARE(NumberReading::wholeNumber(text), whole ? std::optional(leading) : std::nullopt);
         QCOMPARE(NumberReading::roundHalfEven(leading), rounded);
+    }
+
+    // A period box reads "5d2" as 5; a data-bits box takes D as an exponent letter.
+    void exponentD()
+    {
+        QCOMPARE(NumberReading::leadingNumber(u"5d2"), 5.0);
+        QCOMPARE(NumberReading::wholeNumber(u"25D-1"), std::optional(2.5));
     }
 };
 

@@ -1,0 +1,70 @@
+#include "send/checkbytes.h"
+
+#include "send/sendlogic.h"
+
+namespace {
+
+quint16 modbusCrc(QByteArrayView data)
+{
+    quint16 crc = 0xFFFF;
+    for (const char byte : data) {
+        crc ^= static_cast<quint8>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+quint16 ccittFalseCrc(QByteArrayView data)
+{
+    quint16 crc = 0xFFFF;
+    for (const char byte : data) {
+        crc ^= static_cast<quint16>(static_cast<quint8>(byte) << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? static_cast<quint16>((crc << 1) ^ 0x1021)
+                                 : static_cast<quint16>(crc << 1);
+    }
+    return crc;
+}
+
+} // namespace
+
+namespace CheckBytes {
+
+QByteArray of(Kind kind, QByteArrayView data)
+{
+    switch (kind) {
+    case Kind::ModbusCrc16: {
+        const quint16 crc = modbusCrc(data);
+        const char bytes[] = { char(crc & 0xFF), char(crc >> 8) };
+        return QByteArray(bytes, 2);
+    }
+    case Kind::CcittFalse: {
+        const quint16 crc = ccittFalseCrc(data);
+        const char bytes[] = { char(crc >> 8), char(crc & 0xFF) };
+        return QByteArray(bytes, 2);
+    }
+    case Kind::Sum8: {
+        quint8 sum = 0;
+        for (const char byte : data)
+            sum = static_cast<quint8>(sum + static_cast<quint8>(byte));
+        return QByteArray(1, char(sum));
+    }
+    case Kind::Xor8: {
+        quint8 combined = 0;
+        for (const char byte : data)
+            combined ^= static_cast<quint8>(byte);
+        return QByteArray(1, char(combined));
+    }
+    }
+    return {};
+}
+
+QString appendedTo(QStringView hexText, Kind kind)
+{
+    QByteArray frame = SendLogic::hexBytes(hexText);
+    frame += of(kind, frame);
+    return QString::fromLatin1(frame.toHex(' ').toUpper());
+}
+
+} // namespace CheckBytes
