@@ -1,6 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/qtplatform.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 
 #include <QApplication>
 
@@ -24,7 +24,8 @@ bool displayAvailable()
 int main(int argc, char* argv[])
 {
     if (!displayAvailable()) {
-        std::fprintf(stderr, "portlark: no display available (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+        std::fprintf(
+            stderr, "portlark: no display available (DISPLAY and WAYLAND_DISPLAY are unset)\n");
         return 1;
     }
     QApplication application(argc, argv);

@@ -1,16 +1,20 @@
+// The window as built, and one row per wiring path: which control reaches which rule, and what
+// the user then sees. The rules' own tables are in the core tests.
 #include "app/intervaltimer.h"
-#include "app/mainwindow.h"
-#include "support/fakes.h"
+#include "port/codepage.h"
+#include "support/windowfixture.h"
 
 #include <QApplication>
 #include <QBitmap>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QtTest>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -117,29 +121,235 @@ QString focused()
 
 } // namespace
 
-class WindowTest : public QObject {
+class WindowTest : public QObject, WindowFixture {
     Q_OBJECT
+    QTemporaryDir m_home;
 
-    std::unique_ptr<FakePlatform> fakes;
-    std::unique_ptr<MainWindow> window;
-
-    template <typename T = QWidget> T* control(const char* name) const
+    // Runs one step of a row: "click NAME", "pick BOX ITEM", "type BOX TEXT", "paste BOX N" (N
+    // characters), "arrive BYTES" (percent-encoded) or "arrive* N" (N bytes 'a'), "drain", "lose",
+    // "absent" (later opens of COM1 fail), "file CONTENT" (chosen), "notice" (waits for the save
+    // notice to end), "ticks N" (waits for N more bytes sent automatically), "unticks" (waits for
+    // the automatic send to stop itself).
+    void run(const QString& step)
     {
-        return window->findChild<T*>(QLatin1String(name));
+        const QString verb = step.section(u' ', 0, 0);
+        const QString arg = step.section(u' ', 1);
+        const QByteArray name = arg.section(u' ', 0, 0).toLatin1();
+        FakeBackend& device = *fakes->device;
+        if (verb == u"click") {
+            click(name.constData());
+        } else if (verb == u"pick") {
+            pick(name.constData(), arg.section(u' ', 1));
+        } else if (verb == u"type") {
+            type(name.constData(), arg.section(u' ', 1));
+        } else if (verb == u"paste") {
+            QGuiApplication::clipboard()->setText(QString(arg.section(u' ', 1).toInt(), u'7'));
+            type(name.constData(), QString());
+            QTest::keySequence(control(name.constData()), QKeySequence::Paste);
+        } else if (verb == u"arrive") {
+            device.deliver(QByteArray::fromPercentEncoding(arg.toLatin1()));
+        } else if (verb == u"arrive*") {
+            device.deliver(QByteArray(arg.toInt(), 'a'));
+        } else if (verb == u"drain") {
+            device.drain();
+        } else if (verb == u"lose") {
+            device.loseDevice();
+        } else if (verb == u"absent") {
+            device.absentPorts = { 1 };
+        } else if (verb == u"file") {
+            QFile file(m_home.filePath(u"send.txt"_s));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(arg.toUtf8()) == arg.size());
+            file.close();
+            fakes->dialogs.nextFile = file.fileName();
+            click("CmdSelectFile");
+        } else if (verb == u"notice") {
+            QVERIFY(!control("CmdSaveDisp")->isEnabled());
+            QTRY_VERIFY(control("CmdSaveDisp")->isEnabled());
+        } else if (verb == u"unticks") {
+            QTRY_VERIFY(!control<QCheckBox>("ChkAutoSend")->isChecked());
+        } else if (verb == u"ticks") {
+            const qsizetype before = device.written.size();
+            QTRY_VERIFY(device.written.size() >= before + arg.toInt());
+        } else {
+            QFAIL(qPrintable(u"unknown step "_s + step));
+        }
+    }
+    // What a row's expectation names: "port", "shown" (the receive display), "counts",
+    // "written" (Latin-1), "boxes" (message texts, " / " between), "saved" (1.txt in the home
+    // folder), "auto" (box ticked, timer ticking), or a control's name.
+    QString observe(const QString& what)
+    {
+        if (what == u"port")
+            return indicators();
+        if (what == u"shown")
+            return shown("TxtReceive");
+        if (what == u"counts")
+            return shown("TxtRXCount") + u' ' + shown("TxtTXCount");
+        if (what == u"written")
+            return QString::fromLatin1(fakes->device->written);
+        if (what == u"boxes") {
+            QStringList texts;
+            for (const FakeDialogs::Message& box : fakes->dialogs.messages)
+                texts << box.text;
+            return texts.join(u" / "_s);
+        }
+        if (what == u"saved") {
+            QFile file(m_home.filePath(u"COMDATA/1.txt"_s));
+            return file.open(QIODevice::ReadOnly) ? CodePage::decode(file.readAll()) : u"none"_s;
+        }
+        if (what == u"auto")
+            return u"%1 %2"_s.arg(control<QCheckBox>("ChkAutoSend")->isChecked())
+                .arg(control<IntervalTimer>("TmrAutoSend")->isTicking());
+        return shown(what.toLatin1().constData());
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        QVERIFY(QDir(m_home.path()).mkdir(u"COMDATA"_s));
+        CodePage::setSystemOverride("GBK");
+    }
+
     void init()
     {
-        fakes = std::make_unique<FakePlatform>();
-        window = std::make_unique<MainWindow>(fakes->platform());
+        start([](FakePlatform& fakes) {
+            fakes.clock.time = QDateTime(QDate(2026, 12, 5), QTime(9, 5, 7));
+        });
     }
 
     void cleanup()
     {
-        window.reset();
-        fakes.reset();
-        QCOMPARE(QApplication::topLevelWidgets().size(), 0);
+        QFile::remove(m_home.filePath(u"COMDATA/1.txt"_s));
+        QVERIFY(finish());
+    }
+
+    void wiring_data()
+    {
+        QTest::addColumn<bool>("comAbsent"); // at start-up
+        QTest::addColumn<QString>("steps"); // "; " between
+        QTest::addColumn<QStringList>("expected"); // "what=value", see observe()
+        const auto row = [](const char* name, const QString& steps, const QStringList& expected,
+                             bool comAbsent = false) {
+            QTest::newRow(name) << comAbsent << steps << expected;
+        };
+        const QString opened = u"port=串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s;
+        const QString closed = u"port=串口状态：COM Port 关闭 | 打开串口 | dark"_s;
+        const QString messageB = u"boxes=没有成功，请重试【检查端口是否被占用，或者端口号正确】"_s;
+        const QString portClosed = u"boxes=串口没有打开，请打开串口"_s;
+        // Port
+        row("start-up opens COM1", {}, { opened, u"boxes="_s });
+        row("start-up, COM1 absent", {}, { closed, u"boxes=没有发现此串口或被占用"_s }, true);
+        row("pick reopens", u"pick CboBaudrate 19200"_s,
+            { u"port=串口状态：COM1 OPEND，19200,N,8,1 | 关闭串口 | red"_s });
+        row("pick, absent", u"absent; pick CboCom COM1"_s, { closed, messageB });
+        row("pick with typed data bits that do not convert",
+            u"type CboDatabit abc; pick CboStopbit 2"_s,
+            { opened, u"boxes=数据位无效：“abc”（应为数字）"_s });
+        row("switch closes, then opens what is typed",
+            u"click CmdSwitch; type CboCom COM12; click CmdSwitch"_s,
+            { u"port=串口：COM12 打开，9600,N,8,1 | 关闭串口 | red"_s });
+        row("switch, absent", u"click CmdSwitch; absent; click CmdSwitch"_s,
+            { u"port=串口状态：COM关闭 | 打开串口 | dark"_s, messageB });
+        row("device lost", u"lose"_s, { closed });
+        // Receive and counters
+        row("text arrives", u"arrive AB%0D%0A; arrive %D6%D0"_s,
+            { u"shown=AB\r\n中"_s, u"counts=RX:6 TX发:0"_s });
+        row("hex arrives", u"click ChkHexReceive; arrive %00%0F; arrive A"_s,
+            { u"shown=00 0F 41 "_s, u"counts=RX:3 TX发:0"_s });
+        row("stopped: text counted, never shown",
+            u"click CmdStopdisp; arrive x; click CmdStopdisp; arrive y"_s,
+            { u"shown=y"_s, u"counts=RX:2 TX发:0"_s, u"CmdStopdisp=停止显示"_s });
+        row("stopped: hex shown", u"click ChkHexReceive; click CmdStopdisp; arrive x"_s,
+            { u"shown=78 "_s, u"CmdStopdisp=继续显示"_s });
+        row("auto clear at 65535", u"click ChkAutoClear; arrive* 65534; arrive x"_s,
+            { u"shown="_s, u"counts=RX:65535 TX发:0"_s });
+        row("stopped text still moves the auto-clear mark",
+            u"click ChkAutoClear; click CmdStopdisp; arrive* 65535; click CmdStopdisp; arrive x"_s,
+            { u"shown=x"_s, u"counts=RX:65536 TX发:0"_s });
+        row("counter reset puts the mark back",
+            u"click ChkAutoClear; arrive* 65535; arrive y; click CmdClearCounter; arrive* 65535"_s,
+            { u"shown="_s, u"counts=RX:65535 TX:0"_s });
+        row("clearing the display keeps the counts", u"arrive ab; click CmdClearReceive"_s,
+            { u"shown="_s, u"counts=RX:2 TX发:0"_s });
+        // Send
+        row("text send counted when drained", u"type TxtSend   AB ; click CmdSend; drain"_s,
+            { u"written=AB"_s, u"counts=RX收:0 TX:2"_s });
+        row("hex send counted at once", u"type TxtSend 01 41; click ChkHexSend; click CmdSend"_s,
+            { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s });
+        row("send, port closed", u"click CmdSwitch; click CmdSend"_s,
+            { portClosed, u"written="_s });
+        row("send, box empty", u"click CmdClearSend; click CmdSend"_s,
+            { u"boxes=发送数据不能为空"_s, u"written="_s });
+        row("file sent as read, never as hex", u"file  12 ; click ChkHexSend; click CmdSendFile"_s,
+            { u"written=12"_s });
+        row("file, nothing chosen", u"click CmdSendFile"_s, { u"boxes=发送的文件为空"_s });
+        row("auto send repeats",
+            u"type TxtSend x; type TxtAutoSendTime 5; click ChkAutoSend; ticks 3"_s,
+            { u"auto=1 1"_s, u"boxes="_s });
+        row("auto send, port closed", u"click CmdSwitch; click ChkAutoSend"_s,
+            { u"auto=0 0"_s, portClosed });
+        row("auto send stops on an empty box",
+            u"type TxtAutoSendTime 5; click ChkAutoSend; click CmdClearSend; unticks"_s,
+            { u"auto=0 0"_s, u"boxes=发送数据不能为空"_s });
+        row("a paste is kept whole", u"paste TxtAutoSendTime 40000"_s,
+            { u"TxtAutoSendTime="_s + QString(40000, u'7') });
+        // Save
+        row("save, then the notice ends", u"arrive hi; click CmdSaveDisp; notice"_s,
+            { u"saved=2026年12月5日9时5分7秒\r\nhi\r\n"_s, u"TxtSavePath=C:\\COMDATA"_s });
+        row("the notice shows", u"click CmdSaveDisp"_s, { u"TxtSavePath=OK,1.txt Save"_s });
+        row("a folder chosen during the notice comes back",
+            u"click CmdSaveDisp; click CmdAmend; notice"_s, { u"TxtSavePath=/x/y"_s });
+    }
+
+    void wiring()
+    {
+        QFETCH(bool, comAbsent);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, expected);
+        if (comAbsent) {
+            QVERIFY(finish());
+            start([](FakePlatform& fakes) { fakes.device->absentPorts = { 1 }; });
+        }
+        fakes->dialogs.nextFolder = u"/x/y"_s;
+        for (const QString& step : steps.split(u"; "_s, Qt::SkipEmptyParts)) {
+            run(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        for (const QString& expectation : expected)
+            QCOMPARE(observe(expectation.section(u'=', 0, 0)), expectation.section(u'=', 1));
+    }
+
+    // A box is modal: it shows before the state it reports.
+    void messageShowsBeforeTheClosedState()
+    {
+        QString atBox;
+        fakes->dialogs.onMessage = [&](const FakeDialogs::Message&) { atBox = indicators(); };
+        fakes->device->absentPorts = { 1 };
+        pick("CboParitybit", u"ODD"_s);
+        QCOMPARE(atBox, u"串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s);
+        QCOMPARE(fakes->dialogs.messages.value(0).buttons, Dialogs::Buttons::Ok);
+    }
+
+    // The port is closed on the way out, also while the save notice shows.
+    void quitAndFrameClose_data()
+    {
+        QTest::addColumn<bool>("quit"); // else the frame's close
+        QTest::newRow("quit") << true;
+        QTest::newRow("frame") << false;
+    }
+    void quitAndFrameClose()
+    {
+        QFETCH(bool, quit);
+        click("CmdSaveDisp");
+        if (quit)
+            click("CmdQuit");
+        else
+            QVERIFY(window->close());
+        QVERIFY(!fakes->serial.portOpen());
+        QCOMPARE(ends, quit ? 1 : 0);
+        QCOMPARE(control<QTimer>("TmrSaveNotice")->isActive(), !quit);
     }
 
     void windowAsBuilt()
@@ -229,7 +439,7 @@ private Q_SLOTS:
         const QStringList order = designTabOrder();
         QCOMPARE(focused(), order.at((order.indexOf(QLatin1String(c.name)) + 1) % order.size()));
         // Passing through a setting box is not a pick: the port was opened once, at start-up.
-        QCOMPARE(fakes->serial.openCount, 1);
+        QCOMPARE(fakes->device->openCount, 1);
     }
 
     void checkBoxOnlyToggledBySquare_data()
