@@ -1,7 +1,7 @@
 // Opening, re-opening and closing through the window with the real serial component: COM1 is a
 // link to a pseudo-terminal, the test holds the device side and reads the line settings from it.
 #include "app/mainwindow.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 #include "support/fakes.h"
 #include "support/pty.h"
 

@@ -2,7 +2,7 @@
 // reads the device side.
 #include "app/mainwindow.h"
 #include "port/codepage.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 #include "support/fakes.h"
 #include "support/pty.h"
 

@@ -66,16 +66,17 @@ bool PtyPair::write(const QByteArray& bytes)
     return done == bytes.size();
 }
 
-QByteArray PtyPair::read(qint64 atLeast, int timeoutMs)
+QByteArray PtyPair::read(qint64 atLeast, int quietMs)
 {
     QByteArray result;
     QElapsedTimer timer;
     timer.start();
     char buffer[65536];
-    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < timeoutMs) {
+    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < quietMs) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
             result.append(buffer, n);
+            timer.restart();
             continue;
         }
         pollfd fd { m_master, POLLIN, 0 };
@@ -97,15 +98,16 @@ QByteArray PtyPair::readAvailable()
     return result;
 }
 
-bool PtyPair::writePumping(const QByteArray& bytes, int timeoutMs)
+bool PtyPair::writePumping(const QByteArray& bytes, int quietMs)
 {
     qsizetype done = 0;
     QElapsedTimer timer;
     timer.start();
-    while (done < bytes.size() && m_master >= 0 && timer.elapsed() < timeoutMs) {
+    while (done < bytes.size() && m_master >= 0 && timer.elapsed() < quietMs) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
         if (n > 0) {
             done += n;
+            timer.restart();
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
@@ -117,16 +119,32 @@ bool PtyPair::writePumping(const QByteArray& bytes, int timeoutMs)
     return done == bytes.size();
 }
 
-QByteArray PtyPair::readPumping(qint64 atLeast, int timeoutMs)
+bool PtyPair::drainPumping(int quietMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int waiting = 0;
+    while (::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting > 0 && timer.elapsed() < quietMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // What was read last is handed on after a short gathering delay.
+    timer.restart();
+    while (timer.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return waiting == 0;
+}
+
+QByteArray PtyPair::readPumping(qint64 atLeast, int quietMs)
 {
     QByteArray result;
     QElapsedTimer timer;
     timer.start();
-    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < timeoutMs) {
+    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < quietMs) {
         const QByteArray more = readAvailable();
         result += more;
-        if (!more.isEmpty())
+        if (!more.isEmpty()) {
+            timer.restart();
             continue;
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         pollfd fd { m_master, POLLIN, 0 };
         ::poll(&fd, 1, 1);
