@@ -281,8 +281,8 @@ private Q_SLOTS:
             { portClosed, u"written="_s });
         row("send, box empty", u"click CmdClearSend; click CmdSend"_s,
             { u"boxes=发送数据不能为空"_s, u"written="_s });
-        row("file sent as read, never as hex", u"file  12 ; click ChkHexSend; click CmdSendFile"_s,
-            { u"written=12"_s });
+        row("file sent as read, never as hex", u"file  12 ; click ChkHexSend; click CmdSendFile; drain"_s,
+            { u"written=12"_s, u"counts=RX收:0 TX:2"_s });
         row("file, nothing chosen", u"click CmdSendFile"_s, { u"boxes=发送的文件为空"_s });
         row("auto send repeats",
             u"type TxtSend x; type TxtAutoSendTime 5; click ChkAutoSend; ticks 3"_s,
