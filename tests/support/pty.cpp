@@ -66,25 +66,6 @@ bool PtyPair::write(const QByteArray& bytes)
     return done == bytes.size();
 }
 
-QByteArray PtyPair::read(qint64 atLeast, int quietMs)
-{
-    QByteArray result;
-    QElapsedTimer timer;
-    timer.start();
-    char buffer[65536];
-    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < quietMs) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n > 0) {
-            result.append(buffer, n);
-            timer.restart();
-            continue;
-        }
-        pollfd fd { m_master, POLLIN, 0 };
-        ::poll(&fd, 1, 20);
-    }
-    return result;
-}
-
 QByteArray PtyPair::readAvailable()
 {
     QByteArray result;

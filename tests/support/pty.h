@@ -20,14 +20,11 @@ public:
 
     // Writes every byte to the device side (the program reads them).
     bool write(const QByteArray& bytes);
-    // Reads what the program wrote until there are at least `atLeast` bytes or nothing more has
-    // come for quietMs.
-    QByteArray read(qint64 atLeast, int quietMs = 3000);
     // Whatever the program has written so far, without waiting.
     QByteArray readAvailable();
-    // As write() and read(), but the caller's event loop keeps turning while they wait, so a
-    // serial port on the same thread goes on reading and writing. Both give up once nothing has
-    // moved for quietMs.
+    // Write every byte, or read what the program wrote until there are at least `atLeast`, while
+    // the caller's event loop keeps turning, so a serial port on the same thread goes on reading
+    // and writing. Both give up once nothing has moved for quietMs.
     bool writePumping(const QByteArray& bytes, int quietMs = 3000);
     QByteArray readPumping(qint64 atLeast, int quietMs = 3000);
     // Turns the event loop until the program has read everything written to it and handled it;

@@ -10,12 +10,16 @@
 #include <QPushButton>
 #include <QtTest>
 
-void WindowFixture::start(const std::function<void(FakePlatform&)>& before)
+void WindowFixture::start(
+    const std::function<void(FakePlatform&)>& before, SerialComponent* realPort)
 {
     fakes = std::make_unique<FakePlatform>();
     if (before)
         before(*fakes);
-    window = std::make_unique<MainWindow>(fakes->platform());
+    Platform platform = fakes->platform();
+    if (realPort)
+        platform.serial = realPort;
+    window = std::make_unique<MainWindow>(platform);
     window->setEndProgram([this] { ++ends; });
     window->show();
 }

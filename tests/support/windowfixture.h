@@ -12,8 +12,9 @@
 class WindowFixture {
 public:
     // Builds and shows the window; `before` may set up the fakes first (a port that is absent at
-    // start-up, a clock).
-    void start(const std::function<void(FakePlatform&)>& before = {});
+    // start-up, a clock). A real port, if given, stands in for the fake one.
+    void start(
+        const std::function<void(FakePlatform&)>& before = {}, SerialComponent* realPort = nullptr);
     // Destroys the window; false when a top-level window outlived it.
     bool finish();
 

@@ -1,0 +1,217 @@
+// The real window on the real serial component over a pseudo-terminal: COM1 is a link to its
+// program side in a private devices folder, and the test plays the device on the other side.
+#include "port/codepage.h"
+#include "port/comnames.h"
+#include "port/qtserialbackend.h"
+#include "receive/receiveview.h"
+#include "support/pty.h"
+#include "support/windowfixture.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString closedState = u"串口状态：COM Port 关闭 | 打开串口 | dark"_s;
+
+} // namespace
+
+class EndToEndTest : public QObject, WindowFixture {
+    Q_OBJECT
+    QTemporaryDir m_config;
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<QtSerialComponent> m_serial;
+    QByteArray m_received; // by the device
+
+    // A fresh device for COM1; unplugged, COM1 names a device that is gone.
+    void plugIn(bool present = true)
+    {
+        const QString link = ComNames::devicesFolder() + u"/com1"_s;
+        QFile::remove(link);
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(QFile::link(present ? m_pty->slavePath() : m_config.filePath(u"gone"_s), link));
+    }
+    void startWindow(bool present = true)
+    {
+        plugIn(present);
+        m_serial = std::make_unique<QtSerialComponent>();
+        start({}, m_serial.get());
+        m_received.clear();
+    }
+    QByteArray drain() { return m_received += m_pty->readAvailable(); }
+    // The pair keeps its own descriptor on the device, so the master never reads a hang-up;
+    // whether the program let go shows in the descriptors this process holds on it.
+    qsizetype descriptorsOnDevice() const
+    {
+        const QFileInfoList fds = QDir(u"/proc/self/fd"_s).entryInfoList(QDir::System);
+        return std::count_if(fds.begin(), fds.end(),
+            [this](const QFileInfo& fd) { return fd.symLinkTarget() == m_pty->slavePath(); });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // A Chinese desktop, before anything asks for the code page.
+        qputenv("LC_ALL", "zh_CN.UTF-8");
+        QCOMPARE(CodePage::system(), "GBK"_ba);
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
+    }
+
+    void cleanup()
+    {
+        QVERIFY(finish());
+        m_serial.reset();
+        CodePage::setSystemOverride(QByteArray());
+    }
+
+    void port_data()
+    {
+        QTest::addColumn<bool>("present"); // else COM1 names a device that is gone
+        QTest::addColumn<QString>("steps"); // "switch", "unplug" (and a new device), "pick BOX I"
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<uint>("flags"); // as the tty holds them once open
+        // A pseudo-terminal clears PARENB and forces 8 data bits itself; it keeps the parity sense.
+        QTest::newRow("start-up, COM1 present")
+            << true << QString() << u"串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s
+            << uint(B9600 | CS8);
+        QTest::newRow("start-up, nothing present") << false << QString() << closedState << 0u;
+        QTest::newRow("19200 and ODD picked")
+            << true << u"pick CboBaudrate 19200; pick CboParitybit ODD"_s
+            << u"串口状态：COM1 OPEND，19200,O,8,1 | 关闭串口 | red"_s
+            << uint(B19200 | CS8 | PARODD);
+        // A fresh pseudo-terminal starts at 38400, so the rate shows that the opening set it. Had
+        // the first click not let the device go, the second would find it open, or hold it twice.
+        const QString reopened = u"串口：COM1 打开，4800,N,8,1 | 关闭串口 | red"_s;
+        QTest::newRow("switch off and on")
+            << true << u"pick CboBaudrate 4800; switch; switch"_s << reopened << uint(B4800 | CS8);
+        QTest::newRow("device unplugged, then back")
+            << true << u"pick CboBaudrate 4800; unplug; switch"_s << reopened << uint(B4800 | CS8);
+    }
+
+    void port()
+    {
+        QFETCH(bool, present);
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        QFETCH(uint, flags);
+        startWindow(present);
+        for (const QString& step : steps.split(u"; "_s, Qt::SkipEmptyParts)) {
+            if (step == u"switch") {
+                click("CmdSwitch");
+            } else if (step == u"unplug") {
+                m_pty->closeMaster();
+                QTRY_COMPARE_WITH_TIMEOUT(indicators(), closedState, 1000);
+                plugIn();
+            } else {
+                pick(step.section(u' ', 1, 1).toLatin1().constData(), step.section(u' ', 2));
+            }
+        }
+        QCOMPARE(indicators(), expected);
+        QCOMPARE(descriptorsOnDevice(), present ? 2 : 1);
+        QCOMPARE(fakes->dialogs.messages.size(), present ? 0 : 1);
+        const uint line = m_pty->attributes().c_cflag & (CBAUD | CSIZE | PARODD | CSTOPB);
+        QCOMPARE(present ? line : 0u, flags);
+    }
+
+    // At full speed the display and the count hold exactly what was fed.
+    void fullSpeedFeed_data()
+    {
+        QTest::addColumn<QByteArray>("codePage");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QByteArray>("unit"); // repeated to 4 MiB
+        // An odd length puts the two-byte characters across the boundaries of the reads.
+        QTest::newRow("GBK text, all three line breaks")
+            << "GBK"_ba << false << "\xb4\xae\xbf\xda abc\r\n\xb5\xf7\xca\xd4\n1\r"_ba;
+        QByteArray every;
+        for (int value = 0; value < 256; ++value)
+            every.append(char(value));
+        QTest::newRow("every byte value in the hex display") << "UTF-8"_ba << true << every;
+    }
+
+    void fullSpeedFeed()
+    {
+        QFETCH(QByteArray, codePage);
+        QFETCH(bool, hex);
+        QFETCH(QByteArray, unit);
+        CodePage::setSystemOverride(codePage); // the component takes it when it is made
+        startWindow();
+        if (hex)
+            click("ChkHexReceive");
+        const QByteArray fed = unit.repeated(4 * 1024 * 1024 / unit.size() + 1);
+        QVERIFY(m_pty->writePumping(fed));
+        QVERIFY(m_pty->drainPumping());
+        QCOMPARE(window->receivedCount(), qint64(fed.size()));
+        const QString expected
+            = hex ? QString::fromLatin1(fed.toHex(' ').toUpper() + ' ') : CodePage::decode(fed);
+        const QString display = shown("TxtReceive");
+        // Compared from the first difference: a failure message of megabytes would help no one.
+        const qsizetype at
+            = std::mismatch(display.cbegin(), display.cend(), expected.cbegin(), expected.cend())
+                  .first
+            - display.cbegin();
+        QCOMPARE(display.mid(at, 40), expected.mid(at, 40));
+        QCOMPARE(display.size(), expected.size());
+        QCOMPARE(shown("TxtRXCount"), u"RX:%1"_s.arg(fed.size()));
+    }
+
+    void sends_data()
+    {
+        QTest::addColumn<QString>("box"); // null: as start-up filled it
+        QTest::addColumn<QString>("way"); // the send button, "hex" or "file"
+        QTest::addColumn<QByteArray>("bytes"); // for a file, its content too
+        QTest::newRow("start-up text in GBK")
+            << QString() << QString()
+            << QByteArray::fromHex("d4dab4cbb4a6cae4c8ebd2aab7a2cbcdb5c4cafdbedd");
+        QTest::newRow("lines joined by CR LF, nothing after")
+            << u"one\ntwo\nthree"_s << QString() << "one\r\ntwo\r\nthree"_ba;
+        QTest::newRow("hex pairs") << u"01 02 ff"_s << u"hex"_s << "\1\2\xff"_ba;
+        QTest::newRow("file of bytes that are not GBK")
+            << QString() << u"file"_s << QByteArray("\x80\xff\x00\xa1\x81\x30\xfe", 7);
+    }
+
+    void sends()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, way);
+        QFETCH(QByteArray, bytes);
+        startWindow();
+        if (!box.isNull())
+            control<QPlainTextEdit>("TxtSend")->setPlainText(box);
+        if (way == u"hex")
+            click("ChkHexSend");
+        if (way == u"file") {
+            QFile chosen(m_config.filePath(u"file.txt"_s));
+            QVERIFY(chosen.open(QIODevice::WriteOnly) && chosen.write(bytes) == bytes.size());
+            chosen.close();
+            fakes->dialogs.nextFile = chosen.fileName();
+            click("CmdSelectFile");
+        }
+        click(way == u"file" ? "CmdSendFile" : "CmdSend");
+        QCOMPARE(m_pty->readPumping(bytes.size()), bytes);
+        QTRY_COMPARE(window->sentCount(), bytes.size());
+        QCOMPARE(m_pty->readAvailable(), QByteArray());
+    }
+
+    void autoSendRepeats()
+    {
+        startWindow();
+        const QByteArray pattern = QByteArray("0123456789").repeated(10);
+        control<QPlainTextEdit>("TxtSend")->setPlainText(QString::fromLatin1(pattern));
+        control<QLineEdit>("TxtAutoSendTime")->setText(u"20"_s);
+        click("ChkAutoSend");
+        QTRY_VERIFY(drain().size() >= 5 * pattern.size());
+        click("ChkAutoSend");
+        QTRY_COMPARE(drain().size(), window->sentCount());
+        QCOMPARE(m_received, pattern.repeated(m_received.size() / pattern.size()));
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_e2e.moc"
