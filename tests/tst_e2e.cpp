@@ -82,15 +82,8 @@ private Q_SLOTS:
             << true << QString() << u"串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s
             << uint(B9600 | CS8);
         QTest::newRow("start-up, nothing present") << false << QString() << closedState << 0u;
-        QTest::newRow("19200 and ODD picked")
-            << true << u"pick CboBaudrate 19200; pick CboParitybit ODD"_s
-            << u"串口状态：COM1 OPEND，19200,O,8,1 | 关闭串口 | red"_s
-            << uint(B19200 | CS8 | PARODD);
-        // A fresh pseudo-terminal starts at 38400, so the rate shows that the opening set it. Had
-        // the first click not let the device go, the second would find it open, or hold it twice.
+        // A fresh pseudo-terminal starts at 38400, so the rate shows that the opening set it.
         const QString reopened = u"串口：COM1 打开，4800,N,8,1 | 关闭串口 | red"_s;
-        QTest::newRow("switch off and on")
-            << true << u"pick CboBaudrate 4800; switch; switch"_s << reopened << uint(B4800 | CS8);
         QTest::newRow("device unplugged, then back")
             << true << u"pick CboBaudrate 4800; unplug; switch"_s << reopened << uint(B4800 | CS8);
     }
@@ -171,7 +164,6 @@ private Q_SLOTS:
             << QByteArray::fromHex("d4dab4cbb4a6cae4c8ebd2aab7a2cbcdb5c4cafdbedd");
         QTest::newRow("lines joined by CR LF, nothing after")
             << u"one\ntwo\nthree"_s << QString() << "one\r\ntwo\r\nthree"_ba;
-        QTest::newRow("hex pairs") << u"01 02 ff"_s << u"hex"_s << "\1\2\xff"_ba;
         QTest::newRow("file of bytes that are not GBK")
             << QString() << u"file"_s << QByteArray("\x80\xff\x00\xa1\x81\x30\xfe", 7);
     }

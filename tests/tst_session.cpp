@@ -1,5 +1,6 @@
 // The rules the window only wires up: the port session, the counters with the auto-clear mark,
-// the receive path, the sends and the automatic send's state table, over a fake device.
+// the receive path and the automatic send's state table, over a fake device. (What a send writes
+// is SendLogic's table; the window tests follow each send from its button.)
 #include "port/portsession.h"
 #include "receive/counters.h"
 #include "receive/receivepath.h"
@@ -174,79 +175,6 @@ private Q_SLOTS:
             clears += last.clear;
         }
         QCOMPARE(u"%1|%2|%3"_s.arg(shown.size() > 100 ? u"…"_s : shown, last.count).arg(clears),
-            expected);
-    }
-
-    void send_data()
-    {
-        QTest::addColumn<QString>("steps"); // see send()
-        QTest::addColumn<QString>("expected"); // written | TX text | messages | input mode
-        const auto row = [](const char* name, const QString& steps, const QString& expected) {
-            QTest::newRow(name) << steps << expected;
-        };
-        row("text counted at the send event by the bytes written",
-            u"send   A中 ; send x; drained; drained"_s, u"A\xd6\xd0x|TX:4||0"_s);
-        row("text with hex display reads binary", u"hexreceive; send ab"_s, u"ab|TX:0||1"_s);
-        row("hex counted at once", u"hexsend; send 01 0 2f; drained"_s, u"\x01\x02|TX:2||1"_s);
-        row("hex counted although closed", u"close; hexsend; box 4142"_s, u"|TX:2||1"_s);
-        row("closed", u"close; send x"_s, u"|TX:0|串口没有打开，请打开串口|0"_s);
-        row("empty", u"send "_s, u"|TX:0|发送数据不能为空 [error]|0"_s);
-        row("blanks only", u"send    ; drained"_s, u"|TX:0||0"_s);
-        row("file as bytes, 0x20 trimmed", u"file  1 2 ; hexsend; sendfile; drained"_s,
-            u"1 2|TX:3||0"_s);
-        row("unreadable file keeps the content", u"file ab; file; sendfile"_s, u"ab|TX:0||0"_s);
-        row("no file chosen", u"sendfile"_s, u"|TX:0|发送的文件为空 [error]|0"_s);
-        row("file, closed", u"file ab; close; sendfile"_s, u"|TX:0|串口没有打开，请打开串口|0"_s);
-    }
-
-    // Steps: "send TEXT" (the button), "box TEXT" (the send alone, as a tick does), "hexsend" and
-    // "hexreceive" tick their boxes, "drained" raises the send event, "close" closes the port,
-    // "file TEXT" chooses a file holding it ("file" alone: one that cannot be read), "sendfile".
-    void send()
-    {
-        QFETCH(QString, steps);
-        QFETCH(QString, expected);
-        QTemporaryDir dir;
-        FakePlatform fakes;
-        QVERIFY(fakes.serial.setPortOpen(true));
-        ByteCounters counters;
-        SendPath path(fakes.serial, counters);
-        connect(&fakes.serial, &SerialComponent::onComm, this, [&](int event) {
-            if (event == SerialComponent::EventSend)
-                counters.countPending();
-        });
-        bool hexSend = false, hexReceive = false;
-        QStringList messages;
-        for (const QString& step : steps.split(u"; "_s)) {
-            const QString verb = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
-            if (verb == u"send")
-                messages << render(path.send(arg, hexSend, hexReceive).message);
-            else if (verb == u"box")
-                path.sendBox(arg, hexSend, hexReceive);
-            else if (verb == u"hexsend")
-                hexSend = true;
-            else if (verb == u"hexreceive")
-                hexReceive = true;
-            else if (verb == u"drained")
-                fakes.device->drain();
-            else if (verb == u"close")
-                QVERIFY(fakes.serial.setPortOpen(false));
-            else if (verb == u"sendfile")
-                messages << render(path.sendFile(hexReceive));
-            else if (verb == u"file") {
-                QFile file(dir.filePath(u"f.txt"_s));
-                QVERIFY(!arg.isEmpty() || file.remove());
-                QVERIFY(
-                    arg.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(arg.toUtf8())));
-                file.close();
-                QCOMPARE(path.chooseFile(file.fileName()), !arg.isEmpty());
-            }
-        }
-        messages.removeAll(QString());
-        QCOMPARE(u"%1|%2|%3|%4"_s
-                     .arg(QString::fromLatin1(fakes.device->written), counters.sentText(),
-                         messages.join(u" / "_s))
-                     .arg(fakes.serial.inputMode()),
             expected);
     }
 

@@ -46,9 +46,8 @@ QString FakeDialogs::openFile(QWidget*, const QString& filter)
     return nextFile;
 }
 
-QString FakeDialogs::chooseFolder(QWidget*, const QString& title, const QString& startDir)
+QString FakeDialogs::chooseFolder(QWidget*, const QString& title, const QString&)
 {
     lastFolderTitle = title;
-    lastFolderStart = startDir;
     return nextFolder;
 }

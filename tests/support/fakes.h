@@ -58,7 +58,6 @@ public:
     QString lastFilter;
     QString nextFolder; // empty: the user cancels
     QString lastFolderTitle;
-    QString lastFolderStart;
 };
 
 class FakeUrlOpener : public UrlOpener {
