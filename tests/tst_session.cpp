@@ -49,16 +49,12 @@ private Q_SLOTS:
         row("start, absent", u"absent; start"_s, a + u" | "_s + closed + u" | closed"_s, open1);
         row("start, opens but stays closed", u"silent; start"_s, u" | "_s + closed + u" | closed"_s,
             open1);
-        row("start again closes first", u"start; start"_s,
-            u" | 串口：COM1 打开，9600,N,8,1 | unchanged"_s, open1 + u", close, "_s + open1);
         row("pick reopens with all five", u"start; baud 19200; parity ODD; port COM12; pick"_s,
             u" | 串口状态：COM12 OPEND，19200,O,8,1 | open"_s,
             open1 + u", close, open 12 19200,O,8,1"_s);
         row("pick while closed opens", u"start; toggle; pick"_s,
             u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", close, "_s + open1);
         row("pick, absent", u"start; absent; pick"_s, b + u" | "_s + closed + u" | closed"_s,
-            open1 + u", close, "_s + open1);
-        row("pick, stays closed", u"start; silent; pick"_s, u" | "_s + closed + u" | closed"_s,
             open1 + u", close, "_s + open1);
         row("pick, settings a UART refuses", u"start; data 4; pick"_s,
             b + u" | "_s + closed + u" | closed"_s, open1 + u", close"_s);
@@ -74,8 +70,6 @@ private Q_SLOTS:
             u" | 串口状态：COM关闭 | closed"_s, open1 + u", close, "_s + open1);
         row("switch, bad port number is silent", u"start; toggle; port COM-1; toggle"_s,
             u" | - | unchanged"_s, open1 + u", close"_s);
-        row("close when closed touches nothing", u"absent; start; close"_s,
-            u" | "_s + closed + u" | closed"_s, open1);
     }
 
     // Steps: "start", "pick", "toggle", "close"; "absent" or "silent" for the opens that follow;

@@ -46,9 +46,12 @@ const QStringList lists = {
     u"CboStopbit=1 1.5 2"_s,
 };
 // The controls Tab visits, in the design's order; the last leads back to the first.
-const QStringList tabOrder
-    = u"TxtReceive CmdSwitch CmdClearReceive CmdStopdisp ChkAutoClear ChkHexReceive TxtSavePath TxtSend CmdClearSend CmdSend ChkHexSend ChkAutoSend TxtStatus TxtRXCount TxtTXCount CmdSelectFile TxtSendPath CmdSendFile CmdClearCounter CmdQuit CmdHelp CboCom CboBaudrate CboParitybit CboDatabit CboStopbit CmdSaveDisp CmdAmend TxtAutoSendTime Picture1"_s
-          .split(u' ');
+const QStringList tabOrder = QStringLiteral(
+    "TxtReceive CmdSwitch CmdClearReceive CmdStopdisp ChkAutoClear ChkHexReceive TxtSavePath "
+    "TxtSend CmdClearSend CmdSend ChkHexSend ChkAutoSend TxtStatus TxtRXCount TxtTXCount "
+    "CmdSelectFile TxtSendPath CmdSendFile CmdClearCounter CmdQuit CmdHelp CboCom CboBaudrate "
+    "CboParitybit CboDatabit CboStopbit CmdSaveDisp CmdAmend TxtAutoSendTime Picture1")
+                                 .split(u' ');
 
 QString focused()
 {
@@ -65,7 +68,8 @@ class WindowTest : public QObject, WindowFixture {
     // characters), "arrive BYTES" (percent-encoded) or "arrive* N" (N bytes 'a'), "drain", "lose",
     // "absent" (later opens of COM1 fail), "file CONTENT" (chosen; "file" alone: one that cannot be
     // read), "notice" (waits for the save notice to end), "ticks N" (waits for N more bytes sent
-    // automatically), "unticks" (waits for the automatic send to stop itself).
+    // automatically), "unticks" (waits for the automatic send to stop itself), "quit", "frame"
+    // (closed by it).
     void run(const QString& step)
     {
         const QString verb = step.section(u' ', 0, 0);
@@ -101,6 +105,10 @@ class WindowTest : public QObject, WindowFixture {
             file.close();
             fakes->dialogs.nextFile = file.fileName();
             click("CmdSelectFile");
+        } else if (verb == u"quit") {
+            click("CmdQuit");
+        } else if (verb == u"frame") {
+            QVERIFY(window->close());
         } else if (verb == u"notice") {
             QVERIFY(!control("CmdSaveDisp")->isEnabled());
             QTRY_VERIFY(control("CmdSaveDisp")->isEnabled());
@@ -115,7 +123,8 @@ class WindowTest : public QObject, WindowFixture {
     }
     // What a row's expectation names: "port", "shown" (the receive display), "counts",
     // "written" (Latin-1), "boxes" (message texts, " / " between), "saved" (1.txt in the home
-    // folder), "auto" (box ticked, timer ticking), "dialogs" (file filter / folder title), or a
+    // folder), "auto" (box ticked, timer ticking), "atbox" (port indicators while the first box
+    // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title), or a
     // control's name.
     QString observe(const QString& what)
     {
@@ -130,9 +139,15 @@ class WindowTest : public QObject, WindowFixture {
         if (what == u"boxes") {
             QStringList texts;
             for (const FakeDialogs::Message& box : fakes->dialogs.messages)
-                texts << box.text;
+                texts << box.text
+                        + (box.buttons == Dialogs::Buttons::OkCancel ? u" [OK Cancel]"_s : u""_s);
             return texts.join(u" / "_s);
         }
+        if (what == u"atbox") // what the window showed while the first box was up
+            return statesAtBoxes.value(0);
+        if (what == u"ended")
+            return u"%1 %2%3"_s.arg(ends).arg(fakes->serial.portOpen() ? u"open"_s : u"closed"_s,
+                control<QTimer>("TmrSaveNotice")->isActive() ? u" notice"_s : u""_s);
         if (what == u"saved") {
             QFile file(m_home.filePath(u"COMDATA/1.txt"_s));
             return file.open(QIODevice::ReadOnly) ? CodePage::decode(file.readAll()) : u"none"_s;
@@ -181,7 +196,8 @@ private Q_SLOTS:
         const QString portClosed = u"boxes=串口没有打开，请打开串口"_s;
         // Port
         row("start-up opens COM1", {}, { opened, u"boxes="_s });
-        row("start-up, COM1 absent", {}, { closed, u"boxes=没有发现此串口或被占用"_s }, true);
+        row("start-up, COM1 absent", {}, { closed, u"boxes=没有发现此串口或被占用 [OK Cancel]"_s },
+            true);
         row("pick reopens", u"pick CboBaudrate 19200"_s,
             { u"port=串口状态：COM1 OPEND，19200,N,8,1 | 关闭串口 | red"_s });
         row("pick with typed data bits that do not convert",
@@ -193,6 +209,12 @@ private Q_SLOTS:
         row("switch, absent", u"click CmdSwitch; absent; click CmdSwitch"_s,
             { u"port=串口状态：COM关闭 | 打开串口 | dark"_s, messageB });
         row("device lost", u"lose"_s, { closed });
+        row("a box shows before the state it reports", u"absent; pick CboParitybit ODD"_s,
+            { u"atbox=串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s, closed });
+        row("quit closes the port, also during the save notice", u"click CmdSaveDisp; quit"_s,
+            { u"ended=1 closed"_s });
+        row("frame close closes the port", u"click CmdSaveDisp; frame"_s,
+            { u"ended=0 closed notice"_s });
         // Receive and counters
         row("text arrives", u"arrive AB%0D%0A; arrive %D6%D0"_s,
             { u"shown=AB\r\n中"_s, u"counts=RX:6 TX发:0"_s });
@@ -257,37 +279,6 @@ private Q_SLOTS:
         }
         for (const QString& expectation : expected)
             QCOMPARE(observe(expectation.section(u'=', 0, 0)), expectation.section(u'=', 1));
-    }
-
-    // A box is modal: it shows before the state it reports.
-    void messageShowsBeforeTheClosedState()
-    {
-        QString atBox;
-        fakes->dialogs.onMessage = [&](const FakeDialogs::Message&) { atBox = indicators(); };
-        fakes->device->absentPorts = { 1 };
-        pick("CboParitybit", u"ODD"_s);
-        QCOMPARE(atBox, u"串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s);
-        QCOMPARE(fakes->dialogs.messages.value(0).buttons, Dialogs::Buttons::Ok);
-    }
-
-    // The port is closed on the way out, also while the save notice shows.
-    void quitAndFrameClose_data()
-    {
-        QTest::addColumn<bool>("quit"); // else the frame's close
-        QTest::newRow("quit") << true;
-        QTest::newRow("frame") << false;
-    }
-    void quitAndFrameClose()
-    {
-        QFETCH(bool, quit);
-        click("CmdSaveDisp");
-        if (quit)
-            click("CmdQuit");
-        else
-            QVERIFY(window->close());
-        QVERIFY(!fakes->serial.portOpen());
-        QCOMPARE(ends, quit ? 1 : 0);
-        QCOMPARE(control<QTimer>("TmrSaveNotice")->isActive(), !quit);
     }
 
     void windowAsBuilt()

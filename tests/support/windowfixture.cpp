@@ -10,10 +10,16 @@
 #include <QPushButton>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 void WindowFixture::start(
     const std::function<void(FakePlatform&)>& before, SerialComponent* realPort)
 {
     fakes = std::make_unique<FakePlatform>();
+    statesAtBoxes.clear();
+    fakes->dialogs.onMessage = [this](const FakeDialogs::Message&) {
+        statesAtBoxes << (window ? indicators() : u"building"_s);
+    };
     if (before)
         before(*fakes);
     Platform platform = fakes->platform();

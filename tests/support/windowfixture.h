@@ -35,4 +35,5 @@ public:
     std::unique_ptr<FakePlatform> fakes;
     std::unique_ptr<MainWindow> window;
     int ends = 0;
+    QStringList statesAtBoxes; // indicators() as each message box showed
 };
