@@ -7,8 +7,6 @@
 #include "support/pty.h"
 #include "support/windowfixture.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QtTest>
 
@@ -21,7 +19,6 @@ class EndToEndTest : public QObject, WindowFixture {
     QTemporaryDir m_config;
     std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<QtSerialComponent> m_serial;
-    QByteArray m_received; // by the device
 
     // A fresh device for COM1, and the window that opens it.
     void startWindow()
@@ -33,9 +30,7 @@ class EndToEndTest : public QObject, WindowFixture {
         m_serial = std::make_unique<QtSerialComponent>();
         start({}, m_serial.get());
         QVERIFY(m_serial->portOpen());
-        m_received.clear();
     }
-    QByteArray drain() { return m_received += m_pty->readAvailable(); }
 private Q_SLOTS:
     void initTestCase()
     {
@@ -129,19 +124,6 @@ private Q_SLOTS:
         QCOMPARE(m_pty->readPumping(bytes.size()), bytes);
         QTRY_COMPARE(window->sentCount(), bytes.size());
         QCOMPARE(m_pty->readAvailable(), QByteArray());
-    }
-
-    void autoSendRepeats()
-    {
-        startWindow();
-        const QByteArray pattern = QByteArray("0123456789").repeated(10);
-        control<QPlainTextEdit>("TxtSend")->setPlainText(QString::fromLatin1(pattern));
-        control<QLineEdit>("TxtAutoSendTime")->setText(u"20"_s);
-        click("ChkAutoSend");
-        QTRY_VERIFY(drain().size() >= 5 * pattern.size());
-        click("ChkAutoSend");
-        QTRY_COMPARE(drain().size(), window->sentCount());
-        QCOMPARE(m_received, pattern.repeated(m_received.size() / pattern.size()));
     }
 };
 

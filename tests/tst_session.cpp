@@ -97,14 +97,11 @@ private Q_SLOTS:
                 fakes.device->absentPorts = { 1 };
             else if (verb == u"silent")
                 fakes.device->openSilentlyFails = true;
-            QString* box = verb == u"port" ? &boxes.port
-                : verb == u"baud"          ? &boxes.baud
-                : verb == u"parity"        ? &boxes.parity
-                : verb == u"data"          ? &boxes.dataBits
-                : verb == u"stop"          ? &boxes.stopBits
-                                           : nullptr;
-            if (box)
-                *box = text;
+            const QHash<QString, QString*> texts { { u"port"_s, &boxes.port },
+                { u"baud"_s, &boxes.baud }, { u"parity"_s, &boxes.parity },
+                { u"data"_s, &boxes.dataBits }, { u"stop"_s, &boxes.stopBits } };
+            if (texts.contains(verb))
+                *texts[verb] = text;
         }
         QCOMPARE(render(last), view);
         QCOMPARE(fakes.device->calls.join(u", "_s), calls);

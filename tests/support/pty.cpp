@@ -10,22 +10,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace {
-
-// The kernel's termios2, which carries the speeds as numbers (glibc's termios.h lacks it).
-struct termios2 {
-    tcflag_t c_iflag;
-    tcflag_t c_oflag;
-    tcflag_t c_cflag;
-    tcflag_t c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed;
-    speed_t c_ospeed;
-};
-
-} // namespace
-
 PtyPair::PtyPair()
 {
     char name[256] = {};
@@ -138,16 +122,6 @@ termios PtyPair::attributes() const
     termios attributes {};
     tcgetattr(m_slave, &attributes);
     return attributes;
-}
-
-qint64 PtyPair::baudRate() const
-{
-#ifdef TCGETS2
-    termios2 attributes {};
-    if (::ioctl(m_slave, TCGETS2, &attributes) == 0)
-        return attributes.c_ospeed;
-#endif
-    return -1;
 }
 
 void PtyPair::closeMaster()

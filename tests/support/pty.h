@@ -32,9 +32,6 @@ public:
     bool drainPumping(int quietMs = 3000);
     // The line settings as the tty holds them.
     termios attributes() const;
-    // The output speed in bits per second, custom rates included (termios alone cannot show
-    // those); -1 when it cannot be read.
-    qint64 baudRate() const;
     // Closes the device side (as if the device were unplugged).
     void closeMaster();
 
