@@ -10,20 +10,13 @@
 
 void MainWindow::MSComm_OnComm(int commEvent)
 {
-    switch (commEvent) {
-    case SerialComponent::EventReceive:
+    if (commEvent == SerialComponent::EventReceive)
         showArrival(ticked(ChkHexReceive) ? m_receive.hex(ticked(ChkAutoClear))
                                           : m_receive.text(ticked(ChkAutoClear)));
-        break;
-    case SerialComponent::EventSend:
+    else if (commEvent == SerialComponent::EventSend)
         CountSentText();
-        break;
-    case SerialComponent::EventDeviceLost:
+    else if (commEvent == SerialComponent::EventDeviceLost)
         ClosePort();
-        break;
-    default:
-        break;
-    }
 }
 
 void MainWindow::showArrival(const Arrival& arrival)

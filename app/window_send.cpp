@@ -38,17 +38,13 @@ void MainWindow::ChkAutoSend_Click()
 
 void MainWindow::TmrAutoSend_Timer()
 {
-    switch (m_autoSend.tick(TxtSend->document()->isEmpty(), MSComm->portOpen())) {
-    case AutoSend::Tick::Stop:
+    const AutoSend::Tick tick = m_autoSend.tick(TxtSend->document()->isEmpty(), MSComm->portOpen());
+    if (tick == AutoSend::Tick::Stop) {
         ChkAutoSend->setChecked(false);
         showMessage(SendMessages::emptyData());
-        break;
-    case AutoSend::Tick::Send:
-        if (m_send.sendBox(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive)))
-            TxtTXCount->setText(m_counters.sentText());
-        break;
-    case AutoSend::Tick::Skip:
-        break;
+    } else if (tick == AutoSend::Tick::Send
+        && m_send.sendBox(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive))) {
+        TxtTXCount->setText(m_counters.sentText());
     }
 }
 
