@@ -461,7 +461,6 @@ void MainWindow::CmdQuit_Click()
 {
     if (MSComm->portOpen())
         (void)MSComm->setPortOpen(false);
-    m_ended = true;
     TmrNowTime->setEnabled(false);
     TmrAutoSend->setEnabled(false);
     TmrSaveNotice->stop();

@@ -48,7 +48,6 @@ public:
     qint64 sentCount() const { return m_counters.sent(); }
     // What ends the program; the application quits its event loops. Tests replace it.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
-    bool hasEnded() const { return m_ended; }
     HelpWindow* helpWindow() const;
 
 protected:
@@ -110,7 +109,6 @@ private:
     Platform m_platform;
     SerialComponent* MSComm = nullptr;
     std::function<void()> m_endProgram;
-    bool m_ended = false;
 
     // Controls, named as the user-facing design names them.
     QGroupBox* Frame1 = nullptr;
