@@ -61,7 +61,6 @@ private Q_SLOTS:
         row("parity X", u"COM1|9600|X|8|1"_s, u"1 9600,X,8,1 → refused"_s);
         row("full-width parity", u"COM1|9600|Ｎ|8|1"_s, u"1 9600,Ｎ,8,1 → refused"_s);
         row("data bits 7.5 to even 8", u"COM1|9600|NONE|7.5|1"_s, u"1 9600,N,8,1 → 9600 0 8 1"_s);
-        row("data bits 6.5 to even 6", u"COM1|9600|NONE|6.5|1"_s, u"1 9600,N,6,1 → 9600 0 6 1"_s);
         row("16-bit top", u"COM1|9600|NONE|32767|1"_s, u"1 9600,N,32767,1 → refused"_s);
         row("negative port", u"COM-1|9600|NONE|8|1"_s,
             u"串口号无效：“COM-1”（端口号应为0到255）"_s);

@@ -109,7 +109,6 @@ private Q_SLOTS:
         // termios.
         QTest::newRow("19200,O,7,2") << uint(B19200) << uint(PARODD) << true;
         QTest::newRow("1200,M,8,2") << uint(B1200) << uint(CMSPAR | PARODD) << true;
-        QTest::newRow("300,S,8,1") << uint(B300) << uint(CMSPAR) << false;
         QTest::newRow("4800,N,5,1.5") << uint(B4800) << 0u << true;
     }
 

@@ -256,6 +256,9 @@ private Q_SLOTS:
         // Save
         row("save, then the notice ends", u"arrive hi; click CmdSaveDisp; notice"_s,
             { u"saved=2026年12月5日9时5分7秒\r\nhi\r\n"_s, u"TxtSavePath=C:\\COMDATA"_s });
+        row("a folder that is missing: no file, no notice",
+            u"type TxtSavePath C:\\NO; click CmdSaveDisp"_s,
+            { u"saved=none"_s, u"TxtSavePath=C:\\NO"_s });
         row("the notice shows", u"click CmdSaveDisp"_s, { u"TxtSavePath=OK,1.txt Save"_s });
         row("a folder chosen during the notice comes back",
             u"file x; click CmdSaveDisp; click CmdAmend; notice"_s,
