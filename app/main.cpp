@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/qtplatform.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 
 #include <QApplication>
 

@@ -2,7 +2,6 @@
 
 #include "app/helpwindow.h"
 #include "app/intervaltimer.h"
-#include "port/portsettings.h"
 #include "port/serialcomponent.h"
 #include "receive/receiveview.h"
 
@@ -22,6 +21,7 @@
 #include <QPushButton>
 #include <QStyleOptionComplex>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -124,6 +124,9 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     , m_platform(platform)
     , MSComm(platform.serial)
     , m_endProgram([] { QCoreApplication::exit(0); })
+    , m_port(*platform.serial)
+    , m_receive(*platform.serial, m_counters)
+    , m_send(*platform.serial, m_counters)
 {
     buildControls();
     connectHandlers();
@@ -387,6 +390,10 @@ void MainWindow::buildControls()
     TmrAutoSend->setObjectName(QStringLiteral("TmrAutoSend"));
     TmrAutoSend->setInterval(0);
     TmrAutoSend->setEnabled(true);
+    TmrSaveNotice = new QTimer(this);
+    TmrSaveNotice->setObjectName(QStringLiteral("TmrSaveNotice"));
+    TmrSaveNotice->setSingleShot(true);
+    TmrSaveNotice->setTimerType(Qt::PreciseTimer);
 }
 
 void MainWindow::connectHandlers()
@@ -402,6 +409,7 @@ void MainWindow::connectHandlers()
     connect(CmdStopdisp, &QPushButton::clicked, this, &MainWindow::CmdStopdisp_Click);
     connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
     connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::CmdSaveDisp_Click);
+    connect(TmrSaveNotice, &QTimer::timeout, this, &MainWindow::TmrSaveNotice_Timer);
     connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::CmdAmend_Click);
     connect(CmdSend, &QPushButton::clicked, this, &MainWindow::CmdSend_Click);
     connect(CmdClearSend, &QPushButton::clicked, this, &MainWindow::CmdClearSend_Click);
@@ -430,54 +438,43 @@ QString MainWindow::sendBoxText() const
 
 bool MainWindow::ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
 
-void MainWindow::showMessage(const QString& text, Dialogs::Icon icon, Dialogs::Buttons buttons)
+void MainWindow::showMessage(const Message& message)
 {
-    m_platform.dialogs->message(this, text, QStringLiteral("串口调试助手"), icon, buttons);
+    if (message.isNull())
+        return;
+    m_platform.dialogs->message(this, message.text, QStringLiteral("串口调试助手"),
+        message.icon == Message::Icon::Error ? Dialogs::Icon::Error : Dialogs::Icon::Warning,
+        message.offerCancel ? Dialogs::Buttons::OkCancel : Dialogs::Buttons::Ok);
 }
 
 void MainWindow::Form_Load()
 {
-    try {
-        QFont font = LblWeb->font();
-        font.setUnderline(true);
-        LblWeb->setFont(font);
-        setTextColour(LblWeb, QColor(0x00, 0x00, 0xFF));
-        TxtSend->setPlainText(QStringLiteral("在此处输入要发送的数据"));
-        if (MSComm->portOpen())
-            MSComm->setPortOpen(false);
-        const PortArguments arguments = convertSelection(selectionTexts());
-        OpenPort(arguments.port, arguments.baud, arguments.parity, arguments.dataBits,
-            arguments.stopBits);
-    } catch (const std::exception&) {
-    }
+    QFont font = LblWeb->font();
+    font.setUnderline(true);
+    LblWeb->setFont(font);
+    setTextColour(LblWeb, QColor(0x00, 0x00, 0xFF));
+    TxtSend->setPlainText(QStringLiteral("在此处输入要发送的数据"));
+    showPort(m_port.start(selectionTexts()));
 }
 
 void MainWindow::CmdQuit_Click()
 {
-    // A component that fails while closing must not keep the program alive.
-    try {
-        if (MSComm->portOpen())
-            MSComm->setPortOpen(false);
-    } catch (const std::exception&) {
-    }
-    m_ended = true;
+    if (MSComm->portOpen())
+        (void)MSComm->setPortOpen(false);
     TmrNowTime->setEnabled(false);
     TmrAutoSend->setEnabled(false);
+    TmrSaveNotice->stop();
     if (FrmHelp)
         FrmHelp->close();
     hide();
-    Q_EMIT programEnding();
     m_endProgram();
 }
 
+// Closing by the frame closes the port first, as quit does.
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing by the frame closes the port first, as quit does.
-    try {
-        if (!m_ended && MSComm->portOpen())
-            MSComm->setPortOpen(false);
-    } catch (const std::exception&) {
-    }
+    if (MSComm->portOpen())
+        (void)MSComm->setPortOpen(false);
     event->accept();
 }
 

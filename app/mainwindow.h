@@ -1,24 +1,28 @@
 #pragma once
 
-// The main window is the whole program as the user sees it: it builds every control at its fixed
-// place (mainwindow.cpp), and its event handlers are grouped by subsystem in the folder of that
-// subsystem: port/mainwindow_port.cpp opens, closes and shows the port, receive/ turns the serial
-// component's events into the display, the counters and the saved file, send/ writes the send
-// box, the timed sends and files. Handlers stay thin: they read controls, call the widget-free
-// logic of portlark_core (number reading, settings, hex, code page, save record) and write
-// controls. Everything outside the process (the serial port, message boxes and file dialogs, the
-// browser, the clock) is reached through the interfaces of app/platform.h, so tests can drive the
-// real window against fakes. There are no threads: the serial component raises onComm on the
-// window's thread and each handler runs to completion, except the save notice, which waits in a
-// nested event loop.
+// The main window is the whole program as the user sees it. mainwindow.cpp builds every control
+// at its fixed place; the event handlers are grouped by subsystem in app/window_*.cpp. Handlers
+// are shims: they read controls, call the widget-free rules of portlark_core and write controls.
+// The rules live once each, outside any widget: PortSession (port/portsession.h) opens, re-opens
+// and closes the port and says what the status line, switch and lamp show; ByteCounters
+// (receive/counters.h) holds the counts and the auto-clear mark; ReceivePath
+// (receive/receivepath.h) turns arrivals into display text; SendPath and AutoSend
+// (send/sendpath.h) send the box, files and the timed sends. The serial component
+// (port/serialcomponent.h) keeps the properties and the code page over a narrow SerialBackend,
+// the only part a test replaces. Everything else outside the process (message boxes and file
+// dialogs, the browser, the clock) is reached through app/platform.h. There are no threads and no
+// nested event loops: every handler runs to completion.
 
 #include "app/platform.h"
+#include "port/portsession.h"
+#include "receive/counters.h"
+#include "receive/receivepath.h"
+#include "send/sendpath.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
-struct SelectionTexts;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -26,6 +30,8 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
+class SerialComponent;
 class IntervalTimer;
 class ReceiveView;
 class HelpWindow;
@@ -38,16 +44,11 @@ public:
     ~MainWindow() override;
 
     // Counts as the window keeps them (tests and benchmarks read them).
-    qint64 receivedCount() const { return RXCount; }
-    qint64 sentCount() const { return TXCount; }
+    qint64 receivedCount() const { return m_counters.received(); }
+    qint64 sentCount() const { return m_counters.sent(); }
     // What ends the program; the application quits its event loops. Tests replace it.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
-    bool hasEnded() const { return m_ended; }
     HelpWindow* helpWindow() const;
-
-Q_SIGNALS:
-    // Quit was pressed: anything waiting in a nested event loop must stop waiting at once.
-    void programEnding();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,10 +62,9 @@ private:
     QString sendBoxText() const;
     // Only a plain tick counts as ticked; a grey (partial) box does not.
     static bool ticked(const QCheckBox* box);
-    void showMessage(
-        const QString& text, Dialogs::Icon icon, Dialogs::Buttons buttons = Dialogs::Buttons::Ok);
-    void showClosedState(const QString& status);
-    void showOpenState(const QString& status);
+    void showMessage(const Message& message);
+    void showPort(const PortView& view);
+    void showArrival(const Arrival& arrival);
 
     // Start-up and shutdown (app/mainwindow.cpp)
     void Form_Load();
@@ -76,7 +76,7 @@ private:
     void LblWeb_Click();
     void LblWeb_MouseMove();
 
-    // Port settings, open, close and status (port/mainwindow_port.cpp)
+    // Port settings, open, close and status (app/window_port.cpp)
     void CboCom_Click();
     void CboBaudrate_Click();
     void CboParitybit_Click();
@@ -84,32 +84,21 @@ private:
     void CboStopbit_Click();
     void CboCom_Change(); // typing: refreshes the tooltip naming the device
     SelectionTexts selectionTexts() const;
-    void applySelection();
     void CmdSwitch_Click();
-    void OpenPort(quint8 port, const QString& baud, const QString& parity, qint16 dataBits,
-        const QString& stopBits);
-    void ApplySettings(quint8 port, const QString& baud, const QString& parity, qint16 dataBits,
-        const QString& stopBits);
-    void OpenSelectedPort();
     void ClosePort();
 
-    // Receive path (receive/mainwindow_receive.cpp, receive/mainwindow_save.cpp)
-    void MSComm_OnComm();
-    void ReceiveText();
-    void ReceiveHex();
-    void autoClear();
+    // Receive path (app/window_receive.cpp, app/window_save.cpp)
+    void MSComm_OnComm(int commEvent);
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
     void CountSentText();
-    void recordSent(qint64 bytes);
     void CmdClearCounter_Click();
     void CmdSaveDisp_Click();
+    void TmrSaveNotice_Timer();
     void CmdAmend_Click();
 
-    // Send path (send/mainwindow_send.cpp)
+    // Send path (app/window_send.cpp)
     void CmdSend_Click();
-    void SendHex();
-    void sendSendBox();
     void CmdClearSend_Click();
     void TxtSend_Change();
     void ChkAutoSend_Click();
@@ -120,7 +109,6 @@ private:
     Platform m_platform;
     SerialComponent* MSComm = nullptr;
     std::function<void()> m_endProgram;
-    bool m_ended = false;
 
     // Controls, named as the user-facing design names them.
     QGroupBox* Frame1 = nullptr;
@@ -175,14 +163,15 @@ private:
     QPushButton* CmdSend = nullptr;
     IntervalTimer* TmrNowTime = nullptr;
     IntervalTimer* TmrAutoSend = nullptr;
+    QTimer* TmrSaveNotice = nullptr;
     QPointer<HelpWindow> FrmHelp;
 
-    // Form-level state
-    qint64 RXCount = 0;
-    qint64 TXCount = 0;
-    QByteArray FileText; // the chosen file's bytes, as read
-    bool DisplayStopped = false;
-    qint64 m_nextAutoClear = 65535; // received count at which the display next empties itself
-    qint64 m_unsentCount = 0; // text and file bytes written, counted at the next send event
-    QString SavePath;
+    QString SavePath; // what the folder box shows again when the save notice ends
+
+    // The rules, each kept once outside the window.
+    PortSession m_port;
+    ByteCounters m_counters;
+    ReceivePath m_receive;
+    SendPath m_send;
+    AutoSend m_autoSend;
 };

@@ -15,8 +15,8 @@ public:
     enum class Answer { Ok, Cancel };
 
     virtual ~Dialogs() = default;
-    virtual Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-        Buttons buttons)
+    virtual Answer message(
+        QWidget* parent, const QString& text, const QString& title, Icon icon, Buttons buttons)
         = 0;
     // The chosen file's path, or an empty string when the user cancels.
     virtual QString openFile(QWidget* parent, const QString& filter) = 0;

@@ -14,7 +14,7 @@
 //          --quiet-counter (with --pty: the RX count box is not repainted, to show what its
 //          repainting at every receive event costs).
 #include "app/mainwindow.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 #include "procstatus.h"
 #include "receive/receiveview.h"
 #include "support/fakes.h"

@@ -4,7 +4,7 @@
 // Usage: bench_send [file|auto|all] [--mib N] [--seconds S]
 #include "app/intervaltimer.h"
 #include "app/mainwindow.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 #include "procstatus.h"
 #include "support/fakes.h"
 #include "support/pty.h"

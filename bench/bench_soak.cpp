@@ -5,7 +5,7 @@
 // count. Usage: bench_soak [--seconds N] [--cycle-ms N] [--rate BYTES_PER_SEC]
 #include "app/mainwindow.h"
 #include "port/comnames.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
 #include "procstatus.h"
 #include "support/fakes.h"
 #include "support/pty.h"
@@ -67,51 +67,14 @@ private:
     qulonglong m_expected = 0;
 };
 
-// Forwards everything to the real component and lets the checker see each byte read.
-class TapSerial : public SerialComponent {
+// The real port, with the checker seeing every byte that arrives.
+class TapBackend : public QtSerialBackend {
 public:
-    TapSerial(SerialComponent* inner, SequenceChecker* checker)
-        : m_inner(inner)
-        , m_checker(checker)
+    explicit TapBackend(SequenceChecker* checker)
     {
-        connect(inner, &SerialComponent::onComm, this, [this] { raiseComm(m_inner->commEvent()); });
+        connect(this, &SerialBackend::received, this,
+            [checker](const QByteArray& bytes) { checker->feed(bytes); });
     }
-    void setCommPort(int port) override { m_inner->setCommPort(port); }
-    int commPort() const override { return m_inner->commPort(); }
-    void setSettings(const QString& settings) override { m_inner->setSettings(settings); }
-    QString settings() const override { return m_inner->settings(); }
-    void setInBufferSize(int size) override { m_inner->setInBufferSize(size); }
-    void setOutBufferSize(int size) override { m_inner->setOutBufferSize(size); }
-    void setSThreshold(int threshold) override { m_inner->setSThreshold(threshold); }
-    void setRThreshold(int threshold) override { m_inner->setRThreshold(threshold); }
-    void setInBufferCount(int count) override { m_inner->setInBufferCount(count); }
-    void setOutBufferCount(int count) override { m_inner->setOutBufferCount(count); }
-    qint64 inBufferCount() const override { return m_inner->inBufferCount(); }
-    void setPortOpen(bool open) override { m_inner->setPortOpen(open); }
-    bool portOpen() const override { return m_inner->portOpen(); }
-    void setInputMode(int mode) override { m_inner->setInputMode(mode); }
-    int inputMode() const override { return m_inner->inputMode(); }
-    void output(const QString& text) override { m_inner->output(text); }
-    void output(const QByteArray& bytes) override { m_inner->output(bytes); }
-    QString inputText(qint64* byteCount) override
-    {
-        const QByteArray bytes = m_inner->inputBytes();
-        m_checker->feed(bytes);
-        if (byteCount)
-            *byteCount = bytes.size();
-        return m_decoder.decode(bytes);
-    }
-    QByteArray inputBytes() override
-    {
-        const QByteArray bytes = m_inner->inputBytes();
-        m_checker->feed(bytes);
-        return bytes;
-    }
-
-private:
-    SerialComponent* m_inner;
-    SequenceChecker* m_checker;
-    CodePageDecoder m_decoder;
 };
 
 // The device: its own thread, a fresh pty for every plug-in, records at a steady rate.
@@ -223,8 +186,7 @@ int main(int argc, char* argv[])
     Device device(ComNames::devicesFolder(), rate, cycleMs);
 
     SequenceChecker checker;
-    QtSerialComponent real;
-    TapSerial serial(&real, &checker);
+    SerialComponent serial(std::make_unique<TapBackend>(&checker));
     FakeDialogs dialogs;
     FakeUrlOpener urlOpener;
     FakeClock clock;

@@ -3,6 +3,8 @@
 #include "port/comnames.h"
 #include "port/numberreading.h"
 
+#include <limits>
+
 namespace {
 
 QString settingsTail(const SelectionTexts& texts)
@@ -50,6 +52,40 @@ QString settingsString(const PortArguments& arguments)
 {
     return arguments.baud + QLatin1Char(',') + arguments.parity + QLatin1Char(',')
         + QString::number(arguments.dataBits) + QLatin1Char(',') + arguments.stopBits;
+}
+
+std::optional<LineSettings> lineSettings(const PortArguments& arguments)
+{
+    LineSettings line;
+    const QString baud = arguments.baud.trimmed();
+    bool digitsOnly = !baud.isEmpty();
+    for (const QChar c : baud)
+        digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    bool ok = false;
+    const qint64 rate = baud.toLongLong(&ok);
+    if (!digitsOnly || !ok || rate <= 0 || rate > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    line.baud = qint32(rate);
+
+    static const QString letters = QStringLiteral("NOESM");
+    const QString parity = arguments.parity.trimmed().toUpper();
+    const qsizetype index = parity.size() == 1 ? letters.indexOf(parity) : -1;
+    if (index < 0)
+        return std::nullopt;
+    line.parity = LineSettings::Parity(index);
+
+    if (arguments.dataBits < 5 || arguments.dataBits > 8)
+        return std::nullopt;
+    line.dataBits = arguments.dataBits;
+
+    const QString stopBits = arguments.stopBits.trimmed();
+    if (stopBits == QLatin1String("1.5") && line.dataBits == 5)
+        line.twoStopBits = true;
+    else if (stopBits == QLatin1String("2"))
+        line.twoStopBits = true;
+    else if (stopBits != QLatin1String("1"))
+        return std::nullopt;
+    return line;
 }
 
 QString portDeviceText(const QString& portText)

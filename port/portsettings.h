@@ -1,6 +1,10 @@
 #pragma once
 
+#include "port/serialbackend.h"
+
 #include <QString>
+
+#include <optional>
 #include <stdexcept>
 
 // The texts of the five setting boxes, as the user sees them.
@@ -47,6 +51,11 @@ qint16 convertDataBits(const QString& dataBitsText);
 QString parityLetter(const QString& parityText);
 // "9600,N,8,1"
 QString settingsString(const PortArguments& arguments);
+// The line the arguments describe, or none when a UART cannot take it: baud a positive whole
+// number of digits, parity N, O, E, S or M (either case), 5 to 8 data bits, stop bits 1 or 2, or
+// 1.5 with 5 data bits only (Linux has no 1.5 otherwise). Blanks around a value are ignored;
+// nothing is replaced by a default.
+std::optional<LineSettings> lineSettings(const PortArguments& arguments);
 // Which device the port text names: "COM3 → /dev/ttyUSB0", "COM3：没有发现此串口", or why the
 // text names no port.
 QString portDeviceText(const QString& portText);

@@ -1,84 +1,87 @@
 #pragma once
 
+#include "port/codepage.h"
+#include "port/portsettings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QVariant>
-#include <stdexcept>
 
-// Raised when an open is refused: absent port, port busy, settings refused. Callers trap it and
-// then ask portOpen() for the truth.
-class SerialError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+#include <memory>
 
-// The serial communications component: properties set before opening, an open state, and one
-// event (onComm) whose code says what happened. Everything runs on the thread that owns it.
+class SerialBackend;
+
+// The serial communications component as the window talks to it: settings written while closed,
+// an open state, an input mode, writes that queue and return, reads of everything waiting, and
+// one event whose code says what happened. The device itself is the backend's.
+//
+// Nothing here throws: a refused open returns false (errorString() says why) and a write while
+// closed returns -1.
 class SerialComponent : public QObject {
     Q_OBJECT
 public:
     enum CommEventCode {
-        EventSend = 1, // a write has left the output buffer
+        EventSend = 1, // everything written has left
         EventReceive = 2, // one or more bytes have arrived
         EventDeviceLost = 1001, // the device went away while open; the port is now closed
     };
     enum InputModeCode { InputText = 0, InputBinary = 1 };
 
-    using QObject::QObject;
+    explicit SerialComponent(std::unique_ptr<SerialBackend> backend, QObject* parent = nullptr);
+    ~SerialComponent() override;
 
-    virtual void setCommPort(int port) = 0;
-    virtual int commPort() const = 0;
-    virtual void setSettings(const QString& settings) = 0;
-    virtual QString settings() const = 0;
-    virtual void setInBufferSize(int size) = 0;
-    virtual void setOutBufferSize(int size) = 0;
-    virtual void setSThreshold(int threshold) = 0;
-    virtual void setRThreshold(int threshold) = 0;
+    // CommPort and Settings in one: written only while closed (false, nothing changed, if open).
+    bool setSettings(const PortArguments& settings);
+    const PortArguments& settings() const { return m_settings; }
+
+    // Kept only: the input side never drops bytes, and every arrival and every drained send
+    // raises its event.
+    void setInBufferSize(int size) { m_inBufferSize = size; }
+    void setOutBufferSize(int size) { m_outBufferSize = size; }
+    void setSThreshold(int threshold) { m_sThreshold = threshold; }
+    void setRThreshold(int threshold) { m_rThreshold = threshold; }
+    int outBufferSize() const { return m_outBufferSize; }
     // Writing 0 drops waiting input / pending output.
-    virtual void setInBufferCount(int count) = 0;
-    virtual void setOutBufferCount(int count) = 0;
-    // Bytes waiting to be read.
-    virtual qint64 inBufferCount() const = 0;
+    void setInBufferCount(int count);
+    void setOutBufferCount(int count);
+    qint64 inBufferCount() const { return m_input.size(); }
+    qint64 outBufferCount() const;
 
-    // Opening may throw SerialError; closing never throws.
-    virtual void setPortOpen(bool open) = 0;
-    virtual bool portOpen() const = 0;
+    // Opening refuses settings a UART cannot take, an absent port and one already open.
+    [[nodiscard]] bool setPortOpen(bool open);
+    bool portOpen() const;
+    QString errorString() const { return m_error; }
 
-    virtual void setInputMode(int mode) = 0;
-    virtual int inputMode() const = 0;
+    void setInputMode(int mode) { m_inputMode = mode; }
+    int inputMode() const { return m_inputMode; }
 
-    // Text goes out in the system code page; bytes go out unchanged. Both queue and return.
-    virtual void output(const QString& text) = 0;
-    virtual void output(const QByteArray& bytes) = 0;
+    // Text goes out in the system code page, bytes unchanged. The number of bytes queued, or -1
+    // when the port is closed. Nothing written raises no send event.
+    qint64 output(QStringView text);
+    qint64 output(const QByteArray& bytes);
 
-    // Everything waiting, removed from the input buffer: a QString in text mode (decoded with
-    // the system code page, keeping an incomplete trailing character for the next read) and a
-    // QByteArray in binary mode.
-    QVariant input()
-    {
-        if (inputMode() == InputBinary)
-            return QVariant(inputBytes());
-        return QVariant(inputText());
-    }
-    // Mode-independent reads, used where the caller knows what it wants. inputText() reports
-    // through byteCount how many raw bytes the read consumed.
-    virtual QString inputText(qint64* byteCount = nullptr) = 0;
-    virtual QByteArray inputBytes() = 0;
-
-    // Valid inside onComm().
-    int commEvent() const { return m_commEvent; }
+    // Everything waiting, removed: decoded with the system code page, keeping an incomplete
+    // trailing character for the next read (byteCount: raw bytes consumed), or as bytes. A raw
+    // read drops a character half-read as text.
+    QString inputText(qint64* byteCount = nullptr);
+    QByteArray inputBytes();
 
 Q_SIGNALS:
-    void onComm();
-
-protected:
-    void raiseComm(int code)
-    {
-        m_commEvent = code;
-        Q_EMIT onComm();
-    }
+    void onComm(int commEvent);
 
 private:
-    int m_commEvent = 0;
+    void onReceived(const QByteArray& bytes);
+    void onLost();
+
+    std::unique_ptr<SerialBackend> m_backend;
+    CodePageDecoder m_decoder;
+    QByteArray m_input;
+    PortArguments m_settings { 1, QStringLiteral("9600"), QStringLiteral("N"), 8,
+        QStringLiteral("1") };
+    QString m_error;
+    int m_inputMode = InputText;
+    int m_inBufferSize = 1024;
+    int m_outBufferSize = 512;
+    int m_sThreshold = 0;
+    int m_rThreshold = 0;
 };

@@ -2,7 +2,8 @@
 
 #include <QtTest>
 
-// The window tests cover the common send-box and period cases; these are the corners.
+// What the send path makes of the send box and the period box; the automatic send's own table
+// (tst_session) has the common periods.
 class SendLogicTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -10,7 +11,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("one run, not tokens") << QStringLiteral("1 02") << QByteArray("\x10");
+        QTest::newRow("pairs with blanks") << QStringLiteral("01 02 03") << QByteArray("\1\2\3");
+        QTest::newRow("lower case, blanks inside pairs")
+            << QStringLiteral("a b cd") << QByteArray("\xab\xcd");
+        QTest::newRow("one run, not tokens, odd digit dropped")
+            << QStringLiteral("1 02") << QByteArray("\x10");
+        QTest::newRow("comma stops") << QStringLiteral("12,34") << QByteArray("\x12");
+        QTest::newRow("line break stops") << QStringLiteral("12\r\n34") << QByteArray("\x12");
+        QTest::newRow("0x prefix stops at x") << QStringLiteral("0x12") << QByteArray();
+        QTest::newRow("letter past F stops") << QStringLiteral("123G45") << QByteArray("\x12");
+        QTest::newRow("start-up text") << QStringLiteral("在此处输入要发送的数据") << QByteArray();
         QTest::newRow("tab stops") << QStringLiteral("AB\tCD") << QByteArray("\xab");
         QTest::newRow("full-width digit stops") << QStringLiteral("AB１２") << QByteArray("\xab");
         QTest::newRow("zero bytes kept") << QStringLiteral("00 00") << QByteArray(2, '\0');

@@ -1,8 +1,10 @@
-// The real serial component against a pseudo-terminal: the test plays the device on the master
-// side, COM1 is a link to the slave in a private devices folder.
+// The serial component: its own rules over a fake device, then the real port against a
+// pseudo-terminal, where the test plays the device on the master side and COM1 is a link to the
+// slave in a private devices folder.
 #include "port/codepage.h"
 #include "port/comnames.h"
-#include "port/qtserialcomponent.h"
+#include "port/qtserialbackend.h"
+#include "support/fakes.h"
 #include "support/pty.h"
 
 #include <QtTest>
@@ -22,12 +24,16 @@ class SerialComponentTest : public QObject {
         QFile::remove(link);
         QVERIFY(QFile::link(target, link));
     }
+    // "9600,N,8,1" on a port.
+    static PortArguments arguments(int port, const QString& settings)
+    {
+        const QStringList f = settings.split(u',');
+        return { quint8(port), f.value(0), f.value(1), qint16(f.value(2).toShort()), f.value(3) };
+    }
     bool openCom1(const QString& settings = u"9600,N,8,1"_s)
     {
-        m_serial->setCommPort(1);
-        m_serial->setSettings(settings);
-        m_serial->setPortOpen(true);
-        return m_serial->portOpen();
+        return m_serial->setSettings(arguments(1, settings)) && m_serial->setPortOpen(true)
+            && m_serial->portOpen();
     }
     static int openDescriptors() { return int(QDir(u"/proc/self/fd"_s).count()); }
 
@@ -47,118 +53,90 @@ private Q_SLOTS:
         m_serial = std::make_unique<QtSerialComponent>();
         m_events.clear();
         connect(m_serial.get(), &SerialComponent::onComm, this,
-            [this] { m_events.append(m_serial->commEvent()); });
+            [this](int event) { m_events.append(event); });
     }
 
-    void refusedOpen_data()
+    // What reaches the device is decided above it, so the fake cannot accept what the port would
+    // refuse; a read as bytes drops a character half-read as text.
+    void rulesAboveTheDevice()
     {
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("settings");
-        QTest::newRow("port 0") << 0 << u"9600,N,8,1"_s;
-        QTest::newRow("link to a vanished device") << 7 << u"9600,N,8,1"_s;
-        QTest::newRow("no link and no such port") << 250 << u"9600,N,8,1"_s;
-        QTest::newRow("parity X") << 1 << u"9600,X,8,1"_s;
-        QTest::newRow("1.5 stop bits with 8 data bits") << 1 << u"9600,N,8,1.5"_s;
-        QTest::newRow("baud 0") << 1 << u"0,N,8,1"_s;
+        FakePlatform fakes;
+        SerialComponent& serial = fakes.serial;
+        QList<int> events;
+        connect(&serial, &SerialComponent::onComm, this, [&](int event) { events.append(event); });
+        QVERIFY(serial.setSettings(arguments(1, u"9600,N,4,1"_s)));
+        QVERIFY(!serial.setPortOpen(true));
+        QVERIFY(serial.errorString().contains(u"9600,N,4,1"_s));
+        QCOMPARE(fakes.device->calls, QStringList());
+        QCOMPARE(serial.output("x"_ba), -1);
+        QVERIFY(serial.setSettings(arguments(1, u"9600,n,8,1"_s)) && serial.setPortOpen(true));
+        QVERIFY(!serial.setSettings(arguments(2, u"9600,N,8,1"_s)));
+        QVERIFY(!serial.setPortOpen(true));
+
+        fakes.device->deliver("A\xD6"_ba);
+        QCOMPARE(serial.inputText(), u"A"_s);
+        fakes.device->deliver("x"_ba);
+        QCOMPARE(serial.inputBytes(), "x"_ba);
+        fakes.device->deliver("\xD0"_ba);
+        QVERIFY(!serial.inputText().contains(u'中'));
+        QCOMPARE(serial.output(u"中 "_s), 3);
+        QCOMPARE(serial.output(QString()), 0);
+        QCOMPARE(fakes.device->written, "\xD6\xD0 "_ba);
+        fakes.device->drain();
+        fakes.device->deliver("left"_ba);
+        fakes.device->loseDevice();
+        QCOMPARE(serial.inBufferCount(), 0);
+        QCOMPARE(events, (QList<int> { 2, 2, 2, 1, 2, 1001 }));
     }
 
+    // A link whose device is gone names no port.
     void refusedOpen()
     {
-        QFETCH(int, port);
-        QFETCH(QString, settings);
         linkCom(7, m_config.filePath(u"gone"_s));
-        m_serial->setCommPort(port);
-        m_serial->setSettings(settings);
-        QVERIFY_THROWS_EXCEPTION(SerialError, m_serial->setPortOpen(true));
+        QVERIFY(m_serial->setSettings(arguments(7, u"9600,N,8,1"_s)));
+        QVERIFY(!m_serial->setPortOpen(true));
         QVERIFY(!m_serial->portOpen());
-        // A refusal leaves nothing behind that would stop a good open; once open, the port and its
-        // settings are locked.
+        // A refusal leaves nothing behind that would stop a good open.
         QVERIFY(openCom1());
-        QVERIFY_THROWS_EXCEPTION(SerialError, m_serial->setCommPort(2));
-        QVERIFY_THROWS_EXCEPTION(SerialError, m_serial->setSettings(u"300,N,8,1"_s));
     }
 
     void settingsReachTheTty_data()
     {
-        QTest::addColumn<qint64>("baud");
+        QTest::addColumn<uint>("speed");
         QTest::addColumn<uint>("parityFlags");
         QTest::addColumn<bool>("twoStopBits");
         // Named by the settings string; 1.5 stop bits with 5-bit words are two stop bits to
         // termios.
-        QTest::newRow("19200,O,7,2") << qint64(19200) << uint(PARODD) << true;
-        QTest::newRow("1200,M,8,2") << qint64(1200) << uint(CMSPAR | PARODD) << true;
-        QTest::newRow("300,s,8,1") << qint64(300) << uint(CMSPAR) << false;
-        QTest::newRow("4800,N,5,1.5") << qint64(4800) << 0u << true;
-        QTest::newRow("250000,N,8,1") << qint64(250000) << 0u << false; // not a standard rate
+        QTest::newRow("19200,O,7,2") << uint(B19200) << uint(PARODD) << true;
+        QTest::newRow("1200,M,8,2") << uint(B1200) << uint(CMSPAR | PARODD) << true;
+        QTest::newRow("4800,N,5,1.5") << uint(B4800) << 0u << true;
     }
 
     // A pseudo-terminal's driver reports every word as 8 bits and parity as disabled, whatever was
     // set; it keeps the parity sense bits, the stop bits and the speed.
     void settingsReachTheTty()
     {
-        QFETCH(qint64, baud);
+        QFETCH(uint, speed);
         QFETCH(uint, parityFlags);
         QFETCH(bool, twoStopBits);
         QVERIFY(openCom1(QString::fromLatin1(QTest::currentDataTag())));
         const termios tio = m_pty->attributes();
-        QCOMPARE(m_pty->baudRate(), baud);
+        QCOMPARE(uint(cfgetospeed(&tio)), speed);
         QCOMPARE(uint(tio.c_cflag & (PARODD | CMSPAR)), parityFlags);
         QCOMPARE(bool(tio.c_cflag & CSTOPB), twoStopBits);
         QCOMPARE(uint(tio.c_iflag & (IXON | IXOFF)) | uint(tio.c_cflag & CRTSCTS), 0u);
-    }
-
-    void inputInBothModes_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QList<QByteArray>>("pieces"); // written one after the other
-        QTest::addColumn<QStringList>("afterEach"); // all read so far; bytes as Latin-1
-        QByteArray everyByte;
-        for (int value = 0; value < 256; ++value)
-            everyByte.append(char(value));
-        const int text = SerialComponent::InputText;
-        QTest::newRow("text: GBK character split across two writes")
-            << text << QList { "A\xD6"_ba, "\xD0\r\n"_ba } << QStringList { u"A"_s, u"A中\r\n"_s };
-        // Nothing in between treats a byte as a control character: not CR, LF, XON, XOFF or 0xFF.
-        QTest::newRow("binary: every byte value")
-            << int(SerialComponent::InputBinary) << QList { everyByte }
-            << QStringList { QLatin1String(everyByte) };
-    }
-
-    void inputInBothModes()
-    {
-        QFETCH(int, mode);
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(QStringList, afterEach);
-        QString read;
-        connect(m_serial.get(), &SerialComponent::onComm, this, [&] {
-            const QVariant in = m_serial->input();
-            read += in.typeId() == QMetaType::QString ? in.toString()
-                                                      : QString::fromLatin1(in.toByteArray());
-        });
-        QVERIFY(openCom1());
-        m_serial->setInputMode(mode);
-        for (int i = 0; i < pieces.size(); ++i) {
-            QVERIFY(m_pty->write(pieces.at(i)));
-            QTRY_COMPARE(read, afterEach.at(i));
-        }
-        QCOMPARE(m_events.count(SerialComponent::EventReceive), m_events.size());
     }
 
     void outputDrainsWithOneSendEvent_data()
     {
         QTest::addColumn<QVariantList>("writes"); // bytes, or text for the system code page
         QTest::addColumn<QByteArray>("onTheLine");
-        QByteArray binary(8 * 1024 * 1024, Qt::Uninitialized);
-        for (qsizetype i = 0; i < binary.size(); ++i)
-            binary[i] = char((i * 131 + i / 251) & 0xFF);
-        // Characters outside the code page, one of them straddling the edge of a piece.
-        QString text = QString(16383, u'x') + u"😀Ā"_s;
-        while (text.size() < 300000)
-            text += u"设备数据 line %1 中文😀\r\n"_s.arg(text.size());
         QTest::newRow("two queued writes") << QVariantList { "ab"_ba, "cd"_ba } << "abcd"_ba;
-        QTest::newRow("GBK text") << QVariantList { u"中文 ok"_s } << "\xD6\xD0\xCE\xC4 ok"_ba;
-        QTest::newRow("8 MiB of bytes") << QVariantList { binary } << binary;
-        QTest::newRow("text over many pieces") << QVariantList { text } << CodePage::encode(text);
+        QTest::newRow("GBK text, a character it lacks")
+            << QVariantList { u"中文 😀"_s } << "\xD6\xD0\xCE\xC4 ?"_ba;
+        QTest::newRow("4 MiB of bytes")
+            << QVariantList { "0123456789abcdef"_ba.repeated(256 * 1024) }
+            << "0123456789abcdef"_ba.repeated(256 * 1024);
     }
 
     void outputDrainsWithOneSendEvent()
@@ -174,7 +152,7 @@ private Q_SLOTS:
                                                  : m_serial->output(write.toByteArray());
         // Writes are queued and return at once; the event comes from the event loop.
         QVERIFY(m_events.isEmpty());
-        QVERIFY(m_pty->readPumping(onTheLine.size(), 60000) == onTheLine);
+        QVERIFY(m_pty->readPumping(onTheLine.size()) == onTheLine);
         QTRY_COMPARE(m_events, QList<int> { SerialComponent::EventSend });
         QCOMPARE(outstanding, QList<qint64> { 0 });
         // A later write gets its own event, and no late one from the first batch comes before it.
@@ -200,7 +178,7 @@ private Q_SLOTS:
         QTRY_VERIFY(m_events.contains(SerialComponent::EventDeviceLost));
         QVERIFY(!m_serial->portOpen());
         QCOMPARE(openDescriptors(), descriptorsBeforeOpen - 1); // the master is closed too
-        QVERIFY_THROWS_EXCEPTION(SerialError, m_serial->output("x"_ba));
+        QCOMPARE(m_serial->output("x"_ba), -1);
         // A port still spinning on the dead descriptor would raise more events meanwhile.
         for (int turn = 0; turn < 200; ++turn)
             QCoreApplication::processEvents();
@@ -209,7 +187,7 @@ private Q_SLOTS:
         // The device comes back on a new pseudo-terminal.
         m_pty = std::make_unique<PtyPair>();
         linkCom(1, m_pty->slavePath());
-        m_serial->setPortOpen(true);
+        QVERIFY(m_serial->setPortOpen(true));
         QVERIFY(m_pty->write("back"));
         QTRY_COMPARE(m_serial->inBufferCount(), 4);
         QCOMPARE(m_serial->inputBytes(), "back"_ba);

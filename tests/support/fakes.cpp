@@ -1,95 +1,34 @@
 #include "support/fakes.h"
 
-#include "port/codepage.h"
+QString FakeBackend::open(int port, const LineSettings& line)
+{
+    static const char parity[] = "NOESM";
+    calls << QStringLiteral("open %1 %2,%3,%4,%5")
+                 .arg(port)
+                 .arg(line.baud)
+                 .arg(QLatin1Char(parity[int(line.parity)]))
+                 .arg(line.dataBits)
+                 .arg(line.twoStopBits ? 2 : 1);
+    if (m_open)
+        return QStringLiteral("already open");
+    if (port == 0 || absentPorts.contains(port))
+        return QStringLiteral("absent");
+    m_open = !openSilentlyFails;
+    openCount += m_open;
+    return QString();
+}
 
-void FakeSerial::setCommPort(int port)
+void FakeBackend::close()
 {
     if (m_open)
-        throw SerialError("CommPort written while open");
-    m_commPort = port;
-    calls << QStringLiteral("CommPort=%1").arg(port);
+        calls << QStringLiteral("close");
+    m_open = false;
 }
 
-void FakeSerial::setSettings(const QString& settings)
-{
-    if (m_open)
-        throw SerialError("Settings written while open");
-    m_settings = settings;
-    calls << QStringLiteral("Settings=") + settings;
-}
-
-void FakeSerial::setInBufferCount(int count)
-{
-    if (count == 0)
-        m_waiting.clear();
-}
-
-void FakeSerial::setPortOpen(bool open)
-{
-    calls << (open ? QStringLiteral("PortOpen=true") : QStringLiteral("PortOpen=false"));
-    if (!open) {
-        m_open = false;
-        return;
-    }
-    if (m_open)
-        throw SerialError("already open");
-    if (refuseAll || absentPorts.contains(m_commPort) || m_commPort == 0)
-        throw SerialError("absent");
-    if (openSilentlyFails)
-        return;
-    m_open = true;
-    ++openCount;
-}
-
-void FakeSerial::output(const QString& text)
-{
-    if (!m_open)
-        throw SerialError("port closed");
-    writes.append({ CodePage::encode(text), true, m_inputMode });
-}
-
-void FakeSerial::output(const QByteArray& bytes)
-{
-    if (!m_open)
-        throw SerialError("port closed");
-    writes.append({ bytes, false, m_inputMode });
-}
-
-QString FakeSerial::inputText(qint64* byteCount)
-{
-    if (byteCount)
-        *byteCount = m_waiting.size();
-    const QString text = CodePage::decode(m_waiting);
-    m_waiting.clear();
-    return text;
-}
-
-QByteArray FakeSerial::inputBytes()
-{
-    QByteArray bytes;
-    bytes.swap(m_waiting);
-    return bytes;
-}
-
-void FakeSerial::deliver(const QByteArray& bytes, bool raiseEvent)
-{
-    m_waiting += bytes;
-    if (raiseEvent)
-        raiseComm(EventReceive);
-}
-
-void FakeSerial::loseDevice()
+void FakeBackend::loseDevice()
 {
     m_open = false;
-    raiseComm(EventDeviceLost);
-}
-
-QByteArray FakeSerial::written() const
-{
-    QByteArray all;
-    for (const Write& write : writes)
-        all += write.bytes;
-    return all;
+    Q_EMIT lost();
 }
 
 Dialogs::Answer FakeDialogs::message(
@@ -103,15 +42,12 @@ Dialogs::Answer FakeDialogs::message(
 
 QString FakeDialogs::openFile(QWidget*, const QString& filter)
 {
-    ++fileDialogs;
     lastFilter = filter;
     return nextFile;
 }
 
-QString FakeDialogs::chooseFolder(QWidget*, const QString& title, const QString& startDir)
+QString FakeDialogs::chooseFolder(QWidget*, const QString& title, const QString&)
 {
-    ++folderDialogs;
     lastFolderTitle = title;
-    lastFolderStart = startDir;
     return nextFolder;
 }

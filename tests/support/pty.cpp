@@ -10,22 +10,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace {
-
-// The kernel's termios2, which carries the speeds as numbers (glibc's termios.h lacks it).
-struct termios2 {
-    tcflag_t c_iflag;
-    tcflag_t c_oflag;
-    tcflag_t c_cflag;
-    tcflag_t c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed;
-    speed_t c_ospeed;
-};
-
-} // namespace
-
 PtyPair::PtyPair()
 {
     char name[256] = {};
@@ -66,24 +50,6 @@ bool PtyPair::write(const QByteArray& bytes)
     return done == bytes.size();
 }
 
-QByteArray PtyPair::read(qint64 atLeast, int timeoutMs)
-{
-    QByteArray result;
-    QElapsedTimer timer;
-    timer.start();
-    char buffer[65536];
-    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < timeoutMs) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n > 0) {
-            result.append(buffer, n);
-            continue;
-        }
-        pollfd fd { m_master, POLLIN, 0 };
-        ::poll(&fd, 1, 20);
-    }
-    return result;
-}
-
 QByteArray PtyPair::readAvailable()
 {
     QByteArray result;
@@ -97,15 +63,16 @@ QByteArray PtyPair::readAvailable()
     return result;
 }
 
-bool PtyPair::writePumping(const QByteArray& bytes, int timeoutMs)
+bool PtyPair::writePumping(const QByteArray& bytes, int quietMs)
 {
     qsizetype done = 0;
     QElapsedTimer timer;
     timer.start();
-    while (done < bytes.size() && m_master >= 0 && timer.elapsed() < timeoutMs) {
+    while (done < bytes.size() && m_master >= 0 && timer.elapsed() < quietMs) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
         if (n > 0) {
             done += n;
+            timer.restart();
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
@@ -117,16 +84,32 @@ bool PtyPair::writePumping(const QByteArray& bytes, int timeoutMs)
     return done == bytes.size();
 }
 
-QByteArray PtyPair::readPumping(qint64 atLeast, int timeoutMs)
+bool PtyPair::drainPumping(int quietMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int waiting = 0;
+    while (::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting > 0 && timer.elapsed() < quietMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // What was read last is handed on after a short gathering delay.
+    timer.restart();
+    while (timer.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return waiting == 0;
+}
+
+QByteArray PtyPair::readPumping(qint64 atLeast, int quietMs)
 {
     QByteArray result;
     QElapsedTimer timer;
     timer.start();
-    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < timeoutMs) {
+    while (m_master >= 0 && result.size() < atLeast && timer.elapsed() < quietMs) {
         const QByteArray more = readAvailable();
         result += more;
-        if (!more.isEmpty())
+        if (!more.isEmpty()) {
+            timer.restart();
             continue;
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         pollfd fd { m_master, POLLIN, 0 };
         ::poll(&fd, 1, 1);
@@ -139,16 +122,6 @@ termios PtyPair::attributes() const
     termios attributes {};
     tcgetattr(m_slave, &attributes);
     return attributes;
-}
-
-qint64 PtyPair::baudRate() const
-{
-#ifdef TCGETS2
-    termios2 attributes {};
-    if (::ioctl(m_slave, TCGETS2, &attributes) == 0)
-        return attributes.c_ospeed;
-#endif
-    return -1;
 }
 
 void PtyPair::closeMaster()

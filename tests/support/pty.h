@@ -20,19 +20,18 @@ public:
 
     // Writes every byte to the device side (the program reads them).
     bool write(const QByteArray& bytes);
-    // Reads what the program wrote, waiting up to timeoutMs for at least `atLeast` bytes.
-    QByteArray read(qint64 atLeast, int timeoutMs = 5000);
     // Whatever the program has written so far, without waiting.
     QByteArray readAvailable();
-    // As write() and read(), but the caller's event loop keeps turning while they wait, so a
-    // serial port on the same thread goes on reading and writing. write gives up after timeoutMs.
-    bool writePumping(const QByteArray& bytes, int timeoutMs = 30000);
-    QByteArray readPumping(qint64 atLeast, int timeoutMs = 30000);
+    // Write every byte, or read what the program wrote until there are at least `atLeast`, while
+    // the caller's event loop keeps turning, so a serial port on the same thread goes on reading
+    // and writing. Both give up once nothing has moved for quietMs.
+    bool writePumping(const QByteArray& bytes, int quietMs = 3000);
+    QByteArray readPumping(qint64 atLeast, int quietMs = 3000);
+    // Turns the event loop until the program has read everything written to it and handled it;
+    // false when it stopped reading for quietMs.
+    bool drainPumping(int quietMs = 3000);
     // The line settings as the tty holds them.
     termios attributes() const;
-    // The output speed in bits per second, custom rates included (termios alone cannot show
-    // those); -1 when it cannot be read.
-    qint64 baudRate() const;
     // Closes the device side (as if the device were unplugged).
     void closeMaster();
 

@@ -1,38 +1,30 @@
-// Saving the receive display to 1.txt.
+// Saving the receive display to 1.txt, and the notice that confirms it.
 #include "app/mainwindow.h"
 
 #include "receive/receiveview.h"
 #include "receive/saverecord.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
+// The window goes on handling events while the notice shows; the button stays disabled so that a
+// save cannot start again until TmrSaveNotice restores both.
 void MainWindow::CmdSaveDisp_Click()
 {
     SavePath = TxtSavePath->text();
     const QByteArray bytes = SaveRecord::record(m_platform.clock->now(), TxtReceive->text());
     if (!SaveRecord::write(SaveRecord::filePath(TxtSavePath->text()), bytes))
         return;
-
     TxtSavePath->setText(QStringLiteral("OK,1.txt Save"));
     CmdSaveDisp->setEnabled(false);
+    TmrSaveNotice->start(m_platform.clock->saveNoticeMs());
+}
 
-    // The window goes on handling events during the notice; quitting ends the wait at once, and
-    // then nothing of the window may be touched again.
-    QPointer<MainWindow> alive(this);
-    QEventLoop wait;
-    QTimer::singleShot(m_platform.clock->saveNoticeMs(), &wait, &QEventLoop::quit);
-    connect(this, &MainWindow::programEnding, &wait, &QEventLoop::quit);
-    connect(this, &QObject::destroyed, &wait, &QEventLoop::quit);
-    wait.exec();
-    if (!alive || hasEnded())
-        return;
-
+void MainWindow::TmrSaveNotice_Timer()
+{
     TxtSavePath->setText(SavePath);
     CmdSaveDisp->setEnabled(true);
 }

@@ -1,0 +1,43 @@
+// Port settings, opening, closing and the status display: the boxes are read, PortSession decides.
+#include "app/mainwindow.h"
+
+#include "port/serialcomponent.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+SelectionTexts MainWindow::selectionTexts() const
+{
+    return { CboCom->currentText(), CboBaudrate->currentText(), CboParitybit->currentText(),
+        CboDatabit->currentText(), CboStopbit->currentText() };
+}
+
+void MainWindow::CboCom_Click() { showPort(m_port.pick(selectionTexts())); }
+void MainWindow::CboBaudrate_Click() { showPort(m_port.pick(selectionTexts())); }
+void MainWindow::CboParitybit_Click() { showPort(m_port.pick(selectionTexts())); }
+void MainWindow::CboDatabit_Click() { showPort(m_port.pick(selectionTexts())); }
+void MainWindow::CboStopbit_Click() { showPort(m_port.pick(selectionTexts())); }
+
+void MainWindow::CboCom_Change()
+{
+    CboCom->lineEdit()->setToolTip(portDeviceText(CboCom->currentText()));
+}
+
+void MainWindow::CmdSwitch_Click() { showPort(m_port.toggle(selectionTexts())); }
+
+void MainWindow::ClosePort() { showPort(m_port.close()); }
+
+void MainWindow::showPort(const PortView& view)
+{
+    showMessage(view.message);
+    if (!view.status.isNull())
+        TxtStatus->setText(view.status);
+    if (view.lamp == PortView::Lamp::Unchanged)
+        return;
+    const bool open = view.lamp == PortView::Lamp::Open;
+    CmdSwitch->setText(open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+    ImgSwitchOn->setVisible(open);
+    ImgSwitchOff->setVisible(!open);
+}

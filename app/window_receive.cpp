@@ -1,0 +1,50 @@
+// The communication event, the receive display and the byte counters.
+#include "app/mainwindow.h"
+
+#include "port/serialcomponent.h"
+#include "receive/receiveview.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+void MainWindow::MSComm_OnComm(int commEvent)
+{
+    if (commEvent == SerialComponent::EventReceive)
+        showArrival(ticked(ChkHexReceive) ? m_receive.hex(ticked(ChkAutoClear))
+                                          : m_receive.text(ticked(ChkAutoClear)));
+    else if (commEvent == SerialComponent::EventSend)
+        CountSentText();
+    else if (commEvent == SerialComponent::EventDeviceLost)
+        ClosePort();
+}
+
+void MainWindow::showArrival(const Arrival& arrival)
+{
+    if (!arrival.text.isEmpty())
+        TxtReceive->appendText(arrival.text);
+    if (!arrival.hexPairs.isEmpty())
+        TxtReceive->appendAscii(arrival.hexPairs);
+    TxtRXCount->setText(arrival.count);
+    if (arrival.clear)
+        TxtReceive->clear();
+}
+
+void MainWindow::CmdStopdisp_Click() { CmdStopdisp->setText(m_receive.toggleStopped()); }
+
+void MainWindow::CmdClearReceive_Click() { TxtReceive->clear(); }
+
+// Hex sends count themselves before writing and leave nothing pending, so this runs whatever
+// ChkHexSend shows without counting anything twice.
+void MainWindow::CountSentText()
+{
+    m_counters.countPending();
+    TxtTXCount->setText(m_counters.sentText());
+}
+
+void MainWindow::CmdClearCounter_Click()
+{
+    m_counters.reset();
+    TxtRXCount->setText(m_counters.receivedText());
+    TxtTXCount->setText(m_counters.sentText());
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// A message box the rules ask the window to show; a null text shows nothing.
+struct Message {
+    enum class Icon { Warning, Error };
+    QString text;
+    Icon icon = Icon::Warning;
+    bool offerCancel = false; // OK and Cancel, either of which means the same
+
+    bool isNull() const { return text.isNull(); }
+};

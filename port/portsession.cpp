@@ -1,0 +1,96 @@
+#include "port/portsession.h"
+
+#include "port/serialcomponent.h"
+
+namespace {
+
+PortView closedView(const QString& status) { return { {}, status, PortView::Lamp::Closed }; }
+
+} // namespace
+
+PortView PortSession::start(const SelectionTexts& boxes)
+{
+    closeIfOpen();
+    try {
+        return open(Opening::StartUp, convertSelection(boxes), boxes);
+    } catch (const SelectionError&) {
+        return {};
+    }
+}
+
+// Converting before anything is closed keeps a pick with an unusable text from dropping a working
+// connection.
+PortView PortSession::pick(const SelectionTexts& boxes)
+{
+    try {
+        return open(Opening::Apply, convertSelection(boxes), boxes);
+    } catch (const SelectionError& error) {
+        return { { error.message() }, {}, PortView::Lamp::Unchanged };
+    }
+}
+
+PortView PortSession::toggle(const SelectionTexts& boxes)
+{
+    if (m_serial.portOpen())
+        return close();
+    PortArguments arguments;
+    try {
+        arguments = convertSelection(boxes);
+    } catch (const SelectionError&) {
+        return {};
+    }
+    PortView view = open(Opening::Apply, arguments, boxes);
+    if (m_serial.portOpen()) {
+        view.status = StatusText::open(boxes);
+        view.lamp = PortView::Lamp::Open;
+    } else {
+        view.status = StatusText::shortClosed();
+        view.lamp = PortView::Lamp::Closed;
+    }
+    return view;
+}
+
+PortView PortSession::close()
+{
+    closeIfOpen();
+    return closedView(StatusText::closed());
+}
+
+PortView PortSession::open(
+    Opening opening, const PortArguments& arguments, const SelectionTexts& boxes)
+{
+    const bool startUp = opening == Opening::StartUp;
+    closeIfOpen();
+    bool opened = m_serial.setSettings(arguments);
+    if (startUp) {
+        m_serial.setInBufferSize(1024);
+        m_serial.setOutBufferSize(4096);
+        m_serial.setInBufferCount(0);
+        m_serial.setOutBufferCount(0);
+        m_serial.setSThreshold(1);
+        m_serial.setRThreshold(1);
+        m_serial.setOutBufferCount(0);
+        m_serial.setInBufferCount(0);
+    }
+    opened = opened && m_serial.setPortOpen(true);
+    if (!opened) {
+        PortView view = close();
+        view.message = startUp
+            ? Message { QStringLiteral("没有发现此串口或被占用"), Message::Icon::Warning, true }
+            : Message { QStringLiteral("没有成功，请重试【检查端口是否被占用，或者端口号正确】") };
+        return view;
+    }
+    if (!m_serial.portOpen())
+        // At start-up the switch and lamp as built say "open"; left alone they would contradict
+        // the port.
+        return closedView(StatusText::closed());
+    if (startUp)
+        return { {}, StatusText::open(boxes), PortView::Lamp::Unchanged };
+    return { {}, StatusText::applied(boxes), PortView::Lamp::Open };
+}
+
+void PortSession::closeIfOpen()
+{
+    if (m_serial.portOpen())
+        (void)m_serial.setPortOpen(false);
+}

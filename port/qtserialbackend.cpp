@@ -1,0 +1,246 @@
+#include "port/qtserialbackend.h"
+
+#include "port/comnames.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// Enough to keep the driver busy without holding a second copy of a large send.
+constexpr qint64 feedChunkBytes = 64 * 1024;
+// Arrivals are gathered this long before the receive event: a fast line then brings a few large
+// reads instead of thousands of 4 KiB ones, each of which costs the window a display update.
+constexpr int receiveGatherMs = 2;
+// Device numbers of the pseudo-terminal slaves (/dev/pts/*).
+constexpr unsigned unix98PtySlaveMajorFirst = 136;
+constexpr unsigned unix98PtySlaveMajorLast = 143;
+
+// Whether the tty holds the word size, parity and stop bits asked for. A pseudo-terminal has no
+// line: its driver always reports 8 data bits and parity disabled, but keeps the rest.
+bool framingHolds(int descriptor, const LineSettings& line)
+{
+    termios attributes {};
+    if (::tcgetattr(descriptor, &attributes) != 0)
+        return false;
+    struct stat info { };
+    const bool pseudoTerminal = ::fstat(descriptor, &info) == 0 && S_ISCHR(info.st_mode)
+        && major(info.st_rdev) >= unix98PtySlaveMajorFirst
+        && major(info.st_rdev) <= unix98PtySlaveMajorLast;
+
+    const tcflag_t size = line.dataBits == 5 ? CS5
+        : line.dataBits == 6                 ? CS6
+        : line.dataBits == 7                 ? CS7
+                                             : CS8;
+    tcflag_t parity = 0;
+    tcflag_t parityMask = PARENB | PARODD | CMSPAR;
+    switch (line.parity) {
+    case LineSettings::Parity::Odd:
+        parity = PARENB | PARODD;
+        break;
+    case LineSettings::Parity::Even:
+        parity = PARENB;
+        break;
+    case LineSettings::Parity::Space:
+        parity = PARENB | CMSPAR;
+        break;
+    case LineSettings::Parity::Mark:
+        parity = PARENB | CMSPAR | PARODD;
+        break;
+    default:
+        parityMask = PARENB; // the sense bits mean nothing without parity
+        break;
+    }
+    if (pseudoTerminal) {
+        parityMask &= ~PARENB;
+        parity &= ~PARENB;
+    } else if ((attributes.c_cflag & CSIZE) != size) {
+        return false;
+    }
+    return (attributes.c_cflag & parityMask) == parity
+        && ((attributes.c_cflag & CSTOPB) != 0) == line.twoStopBits;
+}
+
+QSerialPort::Parity qtParity(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+} // namespace
+
+QtSerialBackend::QtSerialBackend(QObject* parent)
+    : SerialBackend(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialBackend::onReadyRead);
+    connect(&m_port, &QSerialPort::bytesWritten, this, &QtSerialBackend::onBytesWritten);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
+    m_receiveGather.setSingleShot(true);
+    m_receiveGather.setTimerType(Qt::PreciseTimer);
+    m_receiveGather.setInterval(receiveGatherMs);
+    connect(&m_receiveGather, &QTimer::timeout, this, &QtSerialBackend::handOn);
+}
+
+QtSerialBackend::~QtSerialBackend()
+{
+    m_port.disconnect(this);
+    close();
+}
+
+void QtSerialBackend::discardInput()
+{
+    if (m_state == State::Open)
+        m_port.clear(QSerialPort::Input);
+}
+
+void QtSerialBackend::discardOutput()
+{
+    m_queue.clear();
+    m_sendPending = false;
+    if (m_state == State::Open)
+        m_port.clear(QSerialPort::Output);
+}
+
+qint64 QtSerialBackend::pendingOutput() const
+{
+    if (m_state != State::Open)
+        return 0;
+    qint64 count = m_port.bytesToWrite();
+    for (const Pending& pending : m_queue)
+        count += pending.bytes.size() - pending.done;
+    return count;
+}
+
+QString QtSerialBackend::open(int port, const LineSettings& line)
+{
+    if (m_state == State::Open)
+        return QStringLiteral("the port is already open");
+    if (m_state == State::Lost)
+        close(); // asked to open before the loss was announced: the new open wins
+
+    const QString path = ComNames::resolve(port);
+    if (path.isEmpty())
+        return QStringLiteral("no such port");
+
+    m_port.setPortName(path);
+    m_port.clearError();
+    if (!m_port.open(QIODevice::ReadWrite))
+        return QStringLiteral("open refused: ") + m_port.errorString();
+    // The framing setters' own verdicts are not trusted either way (a pseudo-terminal fails the
+    // data bits although nothing is wrong); what the tty reports afterwards decides.
+    bool applied = m_port.setBaudRate(line.baud);
+    m_port.setDataBits(QSerialPort::DataBits(line.dataBits));
+    m_port.setParity(qtParity(line.parity));
+    m_port.setStopBits(line.twoStopBits ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    applied = applied && m_port.setFlowControl(QSerialPort::NoFlowControl)
+        && framingHolds(m_port.handle(), line);
+    if (!applied) {
+        const QString reason = m_port.errorString();
+        m_port.close();
+        return QStringLiteral("settings refused by the driver: ") + reason;
+    }
+    m_devicePath = path;
+    m_state = State::Open;
+    return QString();
+}
+
+void QtSerialBackend::close()
+{
+    const bool wasOpen = m_port.isOpen();
+    m_state = State::Closed;
+    m_receiveGather.stop();
+    m_queue.clear();
+    m_sendPending = false;
+    if (wasOpen) {
+        // Discarding the driver's queues also keeps close() from waiting for a slow line to drain.
+        m_port.clear(QSerialPort::AllDirections);
+        m_port.close();
+    }
+}
+
+void QtSerialBackend::write(const QByteArray& bytes)
+{
+    if (m_state != State::Open || bytes.isEmpty())
+        return;
+    m_queue.push_back({ bytes, 0 });
+    m_sendPending = true;
+    feed();
+}
+
+void QtSerialBackend::feed()
+{
+    while (m_state == State::Open && !m_queue.empty() && m_port.bytesToWrite() < feedChunkBytes) {
+        Pending& front = m_queue.front();
+        const qint64 count = std::min<qint64>(feedChunkBytes, front.bytes.size() - front.done);
+        const qint64 written = m_port.write(front.bytes.constData() + front.done, count);
+        front.done += count;
+        if (front.done >= front.bytes.size())
+            m_queue.pop_front();
+        if (written < 0)
+            return; // the port reports the failure through errorOccurred
+    }
+}
+
+void QtSerialBackend::onBytesWritten()
+{
+    if (m_state != State::Open)
+        return;
+    feed();
+    if (m_sendPending && m_queue.empty() && m_port.bytesToWrite() == 0) {
+        m_sendPending = false;
+        Q_EMIT drained();
+    }
+}
+
+void QtSerialBackend::onReadyRead()
+{
+    if (m_state == State::Open && m_port.bytesAvailable() > 0 && !m_receiveGather.isActive())
+        m_receiveGather.start();
+}
+
+void QtSerialBackend::handOn()
+{
+    if (m_state == State::Open && m_port.bytesAvailable() > 0)
+        Q_EMIT received(m_port.readAll());
+}
+
+void QtSerialBackend::onError(QSerialPort::SerialPortError error)
+{
+    if (m_state != State::Open)
+        return;
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // A vanished device keeps the descriptor readable and every read failing; closing from
+        // inside the port's own notification is unsafe, so the close waits for the next turn of
+        // the event loop and the errors in between are ignored.
+        m_state = State::Lost;
+        QMetaObject::invokeMethod(this, &QtSerialBackend::finishLoss, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+}
+
+void QtSerialBackend::finishLoss()
+{
+    if (m_state != State::Lost)
+        return;
+    close();
+    Q_EMIT lost();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "port/serialbackend.h"
+#include "port/serialcomponent.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+#include <deque>
+
+// A real port (QSerialPort), COMn resolved by ComNames.
+//
+// A value the driver refuses refuses the open. Linux has no setting for 1.5 stop bits, but a UART
+// asked for two stop bits with 5-bit words sends 1.5, which is what LineSettings asks for then.
+//
+// Closing discards what waits in both directions, here and in the driver, so nothing of one
+// opening reaches the next. The open itself flushes nothing: a device that answers the moment
+// the port opens must not lose its first bytes.
+//
+// Arrivals are handed on at most a couple of milliseconds after the first, so that a fast line is
+// read in large pieces. Writes are queued as given (shared, never copied whole) and fed to the
+// port in chunks as it drains; drained() comes once when everything queued has left. When the
+// device goes away while open, the port is closed and lost() raised once instead of a stream of
+// read errors.
+class QtSerialBackend : public SerialBackend {
+    Q_OBJECT
+public:
+    explicit QtSerialBackend(QObject* parent = nullptr);
+    ~QtSerialBackend() override;
+
+    QString open(int port, const LineSettings& line) override;
+    void close() override;
+    bool isOpen() const override { return m_state == State::Open; }
+    void write(const QByteArray& bytes) override;
+    qint64 pendingOutput() const override;
+    void discardInput() override;
+    void discardOutput() override;
+
+    // The device the open port uses; empty while closed.
+    QString devicePath() const { return isOpen() ? m_devicePath : QString(); }
+
+private:
+    enum class State { Closed, Open, Lost };
+    struct Pending {
+        QByteArray bytes;
+        qsizetype done = 0; // bytes already fed
+    };
+
+    void feed();
+    void onBytesWritten();
+    void onReadyRead();
+    void handOn();
+    void onError(QSerialPort::SerialPortError error);
+    void finishLoss();
+
+    QSerialPort m_port;
+    QTimer m_receiveGather;
+    std::deque<Pending> m_queue;
+    State m_state = State::Closed;
+    bool m_sendPending = false;
+    QString m_devicePath;
+};
+
+// The serial component on a real port.
+class QtSerialComponent : public SerialComponent {
+    Q_OBJECT
+public:
+    explicit QtSerialComponent(QObject* parent = nullptr)
+        : SerialComponent(std::make_unique<QtSerialBackend>(), parent)
+    {
+    }
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// A line as a UART can take it; what the settings text may say is decided before this is made
+// (lineSettings() in port/portsettings.h).
+struct LineSettings {
+    enum class Parity { None, Odd, Even, Space, Mark };
+    qint32 baud = 9600;
+    Parity parity = Parity::None;
+    int dataBits = 8; // 5 to 8
+    bool twoStopBits = false; // with 5 data bits a UART sends 1.5 stop bits for this
+};
+
+// The part of the serial component that touches a device, and the only part a test replaces.
+// Everything above it (the properties, input modes, the code page, the events) is shared by the
+// real port and the fake, so tests run the product's own rules.
+class SerialBackend : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // An empty text when the port is open, otherwise why it was refused.
+    virtual QString open(int port, const LineSettings& line) = 0;
+    // Discards what waits in both directions.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Queues the bytes and returns; the port must be open.
+    virtual void write(const QByteArray& bytes) = 0;
+    // Bytes queued that have not left yet.
+    virtual qint64 pendingOutput() const = 0;
+    virtual void discardInput() = 0;
+    virtual void discardOutput() = 0;
+
+Q_SIGNALS:
+    void received(const QByteArray& bytes);
+    // Everything queued has left.
+    void drained();
+    // The device went away while open; the port is closed by now.
+    void lost();
+};

@@ -1,0 +1,115 @@
+#include "port/serialcomponent.h"
+
+#include "port/serialbackend.h"
+
+SerialComponent::SerialComponent(std::unique_ptr<SerialBackend> backend, QObject* parent)
+    : QObject(parent)
+    , m_backend(std::move(backend))
+{
+    connect(m_backend.get(), &SerialBackend::received, this, &SerialComponent::onReceived);
+    connect(m_backend.get(), &SerialBackend::drained, this, [this] { Q_EMIT onComm(EventSend); });
+    connect(m_backend.get(), &SerialBackend::lost, this, &SerialComponent::onLost);
+}
+
+SerialComponent::~SerialComponent()
+{
+    m_backend->disconnect(this);
+    m_backend->close();
+}
+
+bool SerialComponent::setSettings(const PortArguments& settings)
+{
+    if (portOpen())
+        return false;
+    m_settings = settings;
+    return true;
+}
+
+void SerialComponent::setInBufferCount(int count)
+{
+    if (count != 0)
+        return;
+    m_input.clear();
+    m_decoder.reset();
+    if (portOpen())
+        m_backend->discardInput();
+}
+
+void SerialComponent::setOutBufferCount(int count)
+{
+    if (count == 0 && portOpen())
+        m_backend->discardOutput();
+}
+
+qint64 SerialComponent::outBufferCount() const
+{
+    return portOpen() ? m_backend->pendingOutput() : 0;
+}
+
+bool SerialComponent::setPortOpen(bool open)
+{
+    m_error.clear();
+    if (!open) {
+        m_backend->close();
+        m_input.clear();
+        m_decoder.reset();
+        return true;
+    }
+    if (portOpen())
+        m_error = QStringLiteral("the port is already open");
+    else if (const std::optional<LineSettings> line = lineSettings(m_settings))
+        m_error = m_backend->open(m_settings.port, *line);
+    else
+        m_error = QStringLiteral("settings refused: ") + settingsString(m_settings);
+    if (!m_error.isEmpty())
+        return false;
+    m_input.clear();
+    m_decoder.reset();
+    return true;
+}
+
+bool SerialComponent::portOpen() const { return m_backend->isOpen(); }
+
+qint64 SerialComponent::output(QStringView text)
+{
+    return portOpen() ? output(CodePage::encode(text)) : -1;
+}
+
+qint64 SerialComponent::output(const QByteArray& bytes)
+{
+    if (!portOpen())
+        return -1;
+    if (!bytes.isEmpty())
+        m_backend->write(bytes);
+    return bytes.size();
+}
+
+QString SerialComponent::inputText(qint64* byteCount)
+{
+    QByteArray bytes;
+    bytes.swap(m_input);
+    if (byteCount)
+        *byteCount = bytes.size();
+    return m_decoder.decode(bytes);
+}
+
+QByteArray SerialComponent::inputBytes()
+{
+    m_decoder.reset();
+    QByteArray bytes;
+    bytes.swap(m_input);
+    return bytes;
+}
+
+void SerialComponent::onReceived(const QByteArray& bytes)
+{
+    m_input += bytes;
+    Q_EMIT onComm(EventReceive);
+}
+
+void SerialComponent::onLost()
+{
+    m_input.clear();
+    m_decoder.reset();
+    Q_EMIT onComm(EventDeviceLost);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class ByteCounters;
+class SerialComponent;
+
+// What a receive event brings: the text or hex pairs to append (either may be empty), then the
+// received count's text, then whether the display empties itself.
+struct Arrival {
+    QString text;
+    QByteArray hexPairs;
+    QString count;
+    bool clear = false;
+};
+
+// Reading what arrived for the display, counting it, and the stop/resume switch.
+class ReceivePath {
+public:
+    ReceivePath(SerialComponent& serial, ByteCounters& counters)
+        : m_serial(serial)
+        , m_counters(counters)
+    {
+    }
+
+    // Reads as text whatever input mode the last send left, and counts the raw bytes consumed: a
+    // byte the code page cannot map would be miscounted by re-encoding the decoded text. While
+    // the display is stopped the text is counted and dropped.
+    Arrival text(bool autoClear);
+    // Every byte delivered is formatted and counted, stopped or not.
+    Arrival hex(bool autoClear);
+
+    bool stopped() const { return m_stopped; }
+    // The caption the stop button shows afterwards.
+    QString toggleStopped();
+
+private:
+    SerialComponent& m_serial;
+    ByteCounters& m_counters;
+    bool m_stopped = false;
+};

@@ -1,0 +1,105 @@
+#include "send/sendpath.h"
+
+#include "port/serialcomponent.h"
+#include "receive/counters.h"
+#include "send/sendlogic.h"
+
+#include <QFile>
+
+#include <limits>
+
+namespace {
+
+int textInputMode(bool hexReceive)
+{
+    return hexReceive ? SerialComponent::InputBinary : SerialComponent::InputText;
+}
+
+} // namespace
+
+namespace SendMessages {
+Message portClosed() { return { QStringLiteral("串口没有打开，请打开串口") }; }
+Message emptyData() { return { QStringLiteral("发送数据不能为空"), Message::Icon::Error }; }
+} // namespace SendMessages
+
+SendPath::Sent SendPath::send(QStringView box, bool hexSend, bool hexReceive)
+{
+    if (!m_serial.portOpen())
+        return { SendMessages::portClosed() };
+    if (box.isEmpty())
+        return { SendMessages::emptyData() };
+    return { {}, sendBox(box, hexSend, hexReceive) };
+}
+
+bool SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
+{
+    if (hexSend) {
+        m_serial.setInputMode(SerialComponent::InputBinary);
+        const QByteArray bytes = SendLogic::hexBytes(box);
+        m_counters.addSent(bytes.size());
+        m_serial.output(bytes);
+        return true;
+    }
+    m_serial.setInputMode(textInputMode(hexReceive));
+    const qint64 written = m_serial.output(SendLogic::trimBlanks(box));
+    if (written > 0)
+        m_counters.addPending(written);
+    return false;
+}
+
+bool SendPath::chooseFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    // Read by length: a device that never ends gives nothing instead of filling memory.
+    const qint64 length = file.size();
+    QByteArray bytes(length, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < length) {
+        const qint64 n = file.read(bytes.data() + done, length - done);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    bytes.truncate(done);
+    m_fileText = bytes;
+    return true;
+}
+
+Message SendPath::sendFile(bool hexReceive)
+{
+    if (!m_serial.portOpen())
+        return SendMessages::portClosed();
+    if (m_fileText.isEmpty())
+        return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
+    m_serial.setInputMode(textInputMode(hexReceive));
+    const qint64 written = m_serial.output(SendLogic::trimBlankBytes(m_fileText));
+    if (written > 0)
+        m_counters.addPending(written);
+    return {};
+}
+
+AutoSend::Start AutoSend::ticked(bool portOpen, QStringView periodText)
+{
+    if (!portOpen) {
+        m_state = State::Off;
+        return { true, SendMessages::portClosed(), std::nullopt };
+    }
+    const std::optional<qint64> period = SendLogic::readPeriod(periodText);
+    if (!period || *period < 0 || *period > std::numeric_limits<qint32>::max()) {
+        m_state = State::Silent; // the timer refuses it; the box stays ticked
+        return {};
+    }
+    m_state = *period > 0 ? State::Running : State::Silent;
+    return { false, {}, period };
+}
+
+AutoSend::Tick AutoSend::tick(bool sendBoxEmpty, bool portOpen) const
+{
+    if (sendBoxEmpty)
+        return Tick::Stop;
+    return portOpen ? Tick::Send : Tick::Skip;
+}

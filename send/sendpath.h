@@ -1,0 +1,78 @@
+#pragma once
+
+#include "port/message.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+class ByteCounters;
+class SerialComponent;
+
+// Sending the send box as text or hexadecimal bytes, and a chosen file as it was read. Text and
+// file sends leave the port reading in the mode the receive display shows; a hexadecimal send
+// leaves it binary.
+class SendPath {
+public:
+    SendPath(SerialComponent& serial, ByteCounters& counters)
+        : m_serial(serial)
+        , m_counters(counters)
+    {
+    }
+
+    // The send button: refused with a message when the port is closed or the box is empty.
+    struct Sent {
+        Message message;
+        bool counted = false; // the sent count changed, so its box must show it
+    };
+    Sent send(QStringView box, bool hexSend, bool hexReceive);
+    // The send itself, shared with the automatic send. Hexadecimal bytes are counted before they
+    // are written, so a refused write keeps its count (and true is returned); text is counted at
+    // the next send event by the bytes that were accepted.
+    bool sendBox(QStringView box, bool hexSend, bool hexReceive);
+
+    // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
+    bool chooseFile(const QString& path);
+    // Sends the content read at the last choice, only 0x20 trimmed at the ends.
+    Message sendFile(bool hexReceive);
+
+private:
+    SerialComponent& m_serial;
+    ByteCounters& m_counters;
+    QByteArray m_fileText;
+};
+
+// The state table of automatic sending.
+//   Off:     box unticked, timer off.
+//   Running: box ticked, timer on with a period P > 0: a send every P ms.
+//   Silent:  box ticked, timer on with period 0 or a period the timer refuses: nothing is sent.
+class AutoSend {
+public:
+    enum class State { Off, Running, Silent };
+    // What ticking the box does: untick it again (and say why), or start the timer with a period.
+    struct Start {
+        bool untick = false;
+        Message message;
+        std::optional<qint64> period;
+    };
+    enum class Tick { Send, Skip, Stop };
+
+    // The period is read only here, never while sending runs.
+    Start ticked(bool portOpen, QStringView periodText);
+    void unticked() { m_state = State::Off; }
+    // Stop: the box unticks itself, then says the send box is empty. With the port closed nothing
+    // could leave, so nothing is written or counted; the ticks go on and sending resumes once the
+    // port is open again.
+    Tick tick(bool sendBoxEmpty, bool portOpen) const;
+    State state() const { return m_state; }
+
+private:
+    State m_state = State::Off;
+};
+
+namespace SendMessages {
+Message portClosed(); // 串口没有打开，请打开串口
+Message emptyData(); // 发送数据不能为空
+} // namespace SendMessages

@@ -1,0 +1,86 @@
+#include "support/windowfixture.h"
+
+#include "receive/receiveview.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+void WindowFixture::start(
+    const std::function<void(FakePlatform&)>& before, SerialComponent* realPort)
+{
+    fakes = std::make_unique<FakePlatform>();
+    statesAtBoxes.clear();
+    fakes->dialogs.onMessage = [this](const FakeDialogs::Message&) {
+        statesAtBoxes << (window ? indicators() : u"building"_s);
+    };
+    if (before)
+        before(*fakes);
+    Platform platform = fakes->platform();
+    if (realPort)
+        platform.serial = realPort;
+    window = std::make_unique<MainWindow>(platform);
+    window->setEndProgram([this] { ++ends; });
+    window->show();
+}
+
+bool WindowFixture::finish()
+{
+    window.reset();
+    fakes.reset();
+    ends = 0;
+    return QTest::qWaitFor([] { return QApplication::topLevelWidgets().isEmpty(); });
+}
+
+void WindowFixture::click(const char* name) const
+{
+    QTest::mouseClick(control(name), Qt::LeftButton);
+}
+
+void WindowFixture::pick(const char* box, const QString& item) const
+{
+    auto* combo = control<QComboBox>(box);
+    combo->showPopup();
+    QAbstractItemView* list = combo->view();
+    const QModelIndex index = list->model()->index(combo->findText(item), 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+}
+
+void WindowFixture::type(const char* box, const QString& text) const
+{
+    QWidget* editor = control(box);
+    if (auto* combo = qobject_cast<QComboBox*>(editor))
+        editor = combo->lineEdit();
+    editor->setFocus();
+    QTest::keySequence(editor, QKeySequence::SelectAll);
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClicks(editor, text);
+}
+
+QString WindowFixture::shown(const char* name) const
+{
+    const QWidget* widget = control(name);
+    if (auto* view = qobject_cast<const ReceiveView*>(widget))
+        return view->text();
+    for (const char* property : { "currentText", "plainText", "text" })
+        if (widget->property(property).isValid())
+            return widget->property(property).toString();
+    return QString();
+}
+
+QString WindowFixture::indicators() const
+{
+    const bool red = control("ImgSwitchOn")->isVisible();
+    const bool dark = control("ImgSwitchOff")->isVisible();
+    return shown("TxtStatus") + QStringLiteral(" | ") + shown("CmdSwitch")
+        + (red         ? QStringLiteral(" | red")
+                : dark ? QStringLiteral(" | dark")
+                       : QStringLiteral(" | none"));
+}

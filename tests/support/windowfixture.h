@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/mainwindow.h"
+#include "support/fakes.h"
+
+#include <QComboBox>
+#include <QWidget>
+
+#include <memory>
+
+// A fresh window on fakes for each test, and the things a user does to it, with real input events.
+class WindowFixture {
+public:
+    // Builds and shows the window; `before` may set up the fakes first (a port that is absent at
+    // start-up, a clock). A real port, if given, stands in for the fake one.
+    void start(
+        const std::function<void(FakePlatform&)>& before = {}, SerialComponent* realPort = nullptr);
+    // Destroys the window; false when a top-level window outlived it.
+    bool finish();
+
+    template <typename T = QWidget> T* control(const char* name) const
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    void click(const char* name) const;
+    // Picks an item from the box's drop-down list with the mouse.
+    void pick(const char* box, const QString& item) const;
+    // Empties a box with the keyboard and types the text into it.
+    void type(const char* box, const QString& text) const;
+    // What a control shows: its text, caption or current text.
+    QString shown(const char* name) const;
+    // Status line | switch caption | lamp ("red" hides the dark one beneath it).
+    QString indicators() const;
+
+    std::unique_ptr<FakePlatform> fakes;
+    std::unique_ptr<MainWindow> window;
+    int ends = 0;
+    QStringList statesAtBoxes; // indicators() as each message box showed
+};

@@ -1,0 +1,131 @@
+// The real window on the real serial component over a pseudo-terminal: COM1 is a link to its
+// program side in a private devices folder, and the test plays the device on the other side.
+#include "port/codepage.h"
+#include "port/comnames.h"
+#include "port/qtserialbackend.h"
+#include "receive/receiveview.h"
+#include "support/pty.h"
+#include "support/windowfixture.h"
+
+#include <QPlainTextEdit>
+#include <QtTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+class EndToEndTest : public QObject, WindowFixture {
+    Q_OBJECT
+    QTemporaryDir m_config;
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<QtSerialComponent> m_serial;
+
+    // A fresh device for COM1, and the window that opens it.
+    void startWindow()
+    {
+        const QString link = ComNames::devicesFolder() + u"/com1"_s;
+        QFile::remove(link);
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(QFile::link(m_pty->slavePath(), link));
+        m_serial = std::make_unique<QtSerialComponent>();
+        start({}, m_serial.get());
+        QVERIFY(m_serial->portOpen());
+    }
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // A Chinese desktop, before anything asks for the code page.
+        qputenv("LC_ALL", "zh_CN.UTF-8");
+        QCOMPARE(CodePage::system(), "GBK"_ba);
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
+    }
+
+    void cleanup()
+    {
+        QVERIFY(finish());
+        m_serial.reset();
+        CodePage::setSystemOverride(QByteArray());
+    }
+
+    // At full speed the display and the count hold exactly what was fed.
+    void fullSpeedFeed_data()
+    {
+        QTest::addColumn<QByteArray>("codePage");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QByteArray>("unit"); // repeated to 4 MiB
+        // An odd length puts the two-byte characters across the boundaries of the reads.
+        QTest::newRow("GBK text, all three line breaks")
+            << "GBK"_ba << false << "\xb4\xae\xbf\xda abc\r\n\xb5\xf7\xca\xd4\n1\r"_ba;
+        QByteArray every;
+        for (int value = 0; value < 256; ++value)
+            every.append(char(value));
+        QTest::newRow("every byte value in the hex display") << "UTF-8"_ba << true << every;
+    }
+
+    void fullSpeedFeed()
+    {
+        QFETCH(QByteArray, codePage);
+        QFETCH(bool, hex);
+        QFETCH(QByteArray, unit);
+        CodePage::setSystemOverride(codePage); // the component takes it when it is made
+        startWindow();
+        if (hex)
+            click("ChkHexReceive");
+        const QByteArray fed = unit.repeated(4 * 1024 * 1024 / unit.size() + 1);
+        QVERIFY(m_pty->writePumping(fed));
+        QVERIFY(m_pty->drainPumping());
+        QCOMPARE(window->receivedCount(), qint64(fed.size()));
+        const QString expected
+            = hex ? QString::fromLatin1(fed.toHex(' ').toUpper() + ' ') : CodePage::decode(fed);
+        const QString display = shown("TxtReceive");
+        // Compared from the first difference: a failure message of megabytes would help no one.
+        const qsizetype at
+            = std::mismatch(display.cbegin(), display.cend(), expected.cbegin(), expected.cend())
+                  .first
+            - display.cbegin();
+        QCOMPARE(display.mid(at, 40), expected.mid(at, 40));
+        QCOMPARE(display.size(), expected.size());
+        QCOMPARE(shown("TxtRXCount"), u"RX:%1"_s.arg(fed.size()));
+    }
+
+    void sends_data()
+    {
+        QTest::addColumn<QString>("box"); // null: as start-up filled it
+        QTest::addColumn<QString>("way"); // the send button, "hex" or "file"
+        QTest::addColumn<QByteArray>("bytes"); // for a file, its content too
+        QTest::newRow("start-up text in GBK")
+            << QString() << QString()
+            << QByteArray::fromHex("d4dab4cbb4a6cae4c8ebd2aab7a2cbcdb5c4cafdbedd");
+        QTest::newRow("lines joined by CR LF, nothing after")
+            << u"one\ntwo\nthree"_s << QString() << "one\r\ntwo\r\nthree"_ba;
+        QTest::newRow("file of bytes that are not GBK")
+            << QString() << u"file"_s << QByteArray("\x80\xff\x00\xa1\x81\x30\xfe", 7);
+    }
+
+    void sends()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, way);
+        QFETCH(QByteArray, bytes);
+        startWindow();
+        if (!box.isNull())
+            control<QPlainTextEdit>("TxtSend")->setPlainText(box);
+        if (way == u"hex")
+            click("ChkHexSend");
+        if (way == u"file") {
+            QFile chosen(m_config.filePath(u"file.txt"_s));
+            QVERIFY(chosen.open(QIODevice::WriteOnly) && chosen.write(bytes) == bytes.size());
+            chosen.close();
+            fakes->dialogs.nextFile = chosen.fileName();
+            click("CmdSelectFile");
+        }
+        click(way == u"file" ? "CmdSendFile" : "CmdSend");
+        QCOMPARE(m_pty->readPumping(bytes.size()), bytes);
+        QTRY_COMPARE(window->sentCount(), bytes.size());
+        QCOMPARE(m_pty->readAvailable(), QByteArray());
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_e2e.moc"

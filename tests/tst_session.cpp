@@ -1,0 +1,211 @@
+// The rules the window only wires up: the port session, the counters with the auto-clear mark,
+// the receive path and the automatic send's state table, over a fake device. (What a send writes
+// is SendLogic's table; the window tests follow each send from its button.)
+#include "port/portsession.h"
+#include "receive/counters.h"
+#include "receive/receivepath.h"
+#include "send/sendpath.h"
+#include "support/fakes.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString render(const Message& message)
+{
+    return message.text + (message.offerCancel ? u" [OK Cancel]"_s : QString())
+        + (message.icon == Message::Icon::Error ? u" [error]"_s : QString());
+}
+
+QString render(const PortView& view)
+{
+    static const char* const lamps[] = { "unchanged", "open", "closed" };
+    return render(view.message) + u" | "_s + (view.status.isNull() ? u"-"_s : view.status)
+        + u" | "_s + QLatin1String(lamps[int(view.lamp)]);
+}
+
+} // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { CodePage::setSystemOverride("GBK"); }
+
+    void port_data()
+    {
+        QTest::addColumn<QString>("steps"); // "; " between; see port()
+        QTest::addColumn<QString>("view"); // of the last step: message | status | lamp
+        QTest::addColumn<QString>("calls"); // to the device, all steps
+        const QString a = u"没有发现此串口或被占用 [OK Cancel]"_s;
+        const QString b = u"没有成功，请重试【检查端口是否被占用，或者端口号正确】"_s;
+        const QString closed = u"串口状态：COM Port 关闭"_s;
+        const QString open1 = u"open 1 9600,N,8,1"_s;
+        const auto row
+            = [](const char* name, const QString& steps, const QString& view,
+                  const QString& calls) { QTest::newRow(name) << steps << view << calls; };
+        row("start", u"start"_s, u" | 串口：COM1 打开，9600,N,8,1 | unchanged"_s, open1);
+        row("start, absent", u"absent; start"_s, a + u" | "_s + closed + u" | closed"_s, open1);
+        row("start, opens but stays closed", u"silent; start"_s, u" | "_s + closed + u" | closed"_s,
+            open1);
+        row("pick reopens with all five", u"start; baud 19200; parity ODD; port COM12; pick"_s,
+            u" | 串口状态：COM12 OPEND，19200,O,8,1 | open"_s,
+            open1 + u", close, open 12 19200,O,8,1"_s);
+        row("the status shows the boxes, the device the converted values",
+            u"start; data 7.5; stop 2; pick"_s, u" | 串口状态：COM1 OPEND，9600,N,7.5,2 | open"_s,
+            open1 + u", close, open 1 9600,N,8,2"_s);
+        row("pick while closed opens", u"start; toggle; pick"_s,
+            u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", close, "_s + open1);
+        row("pick, absent", u"start; absent; pick"_s, b + u" | "_s + closed + u" | closed"_s,
+            open1 + u", close, "_s + open1);
+        row("pick, settings a UART refuses", u"start; data 4; pick"_s,
+            b + u" | "_s + closed + u" | closed"_s, open1 + u", close"_s);
+        row("pick, data bits that do not convert keep the port", u"start; data abc; pick"_s,
+            u"数据位无效：“abc”（应为数字） | - | unchanged"_s, open1);
+        row("switch closes", u"start; toggle"_s, u" | "_s + closed + u" | closed"_s,
+            open1 + u", close"_s);
+        row("switch opens", u"start; toggle; port COM3; toggle"_s,
+            u" | 串口：COM3 打开，9600,N,8,1 | open"_s, open1 + u", close, open 3 9600,N,8,1"_s);
+        row("switch, absent", u"start; toggle; absent; toggle"_s,
+            b + u" | 串口状态：COM关闭 | closed"_s, open1 + u", close, "_s + open1);
+        row("switch, stays closed", u"start; toggle; silent; toggle"_s,
+            u" | 串口状态：COM关闭 | closed"_s, open1 + u", close, "_s + open1);
+        row("switch, bad port number is silent", u"start; toggle; port COM-1; toggle"_s,
+            u" | - | unchanged"_s, open1 + u", close"_s);
+    }
+
+    // Steps: "start", "pick", "toggle", "close"; "absent" or "silent" for the opens that follow;
+    // "port", "baud", "parity", "data" or "stop" followed by a box's new text.
+    void port()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, view);
+        QFETCH(QString, calls);
+        FakePlatform fakes;
+        PortSession session(fakes.serial);
+        SelectionTexts boxes { u"COM1"_s, u"9600"_s, u"NONE"_s, u"8"_s, u"1"_s };
+        PortView last;
+        for (const QString& step : steps.split(u"; "_s)) {
+            const QString verb = step.section(u' ', 0, 0), text = step.section(u' ', 1);
+            if (verb == u"start")
+                last = session.start(boxes);
+            else if (verb == u"pick")
+                last = session.pick(boxes);
+            else if (verb == u"toggle")
+                last = session.toggle(boxes);
+            else if (verb == u"close")
+                last = session.close();
+            else if (verb == u"absent")
+                fakes.device->absentPorts = { 1 };
+            else if (verb == u"silent")
+                fakes.device->openSilentlyFails = true;
+            const QHash<QString, QString*> texts { { u"port"_s, &boxes.port },
+                { u"baud"_s, &boxes.baud }, { u"parity"_s, &boxes.parity },
+                { u"data"_s, &boxes.dataBits }, { u"stop"_s, &boxes.stopBits } };
+            if (texts.contains(verb))
+                *texts[verb] = text;
+        }
+        QCOMPARE(render(last), view);
+        QCOMPARE(fakes.device->calls.join(u", "_s), calls);
+    }
+
+    void receive_data()
+    {
+        QTest::addColumn<QString>("steps"); // see receive()
+        QTest::addColumn<QString>("expected"); // shown | RX text | clears so far
+        const auto row = [](const char* name, const QString& steps, const QString& expected) {
+            QTest::newRow(name) << steps << expected;
+        };
+        row("text, a GBK character split across reads", u"text A%D6; text %D0"_s, u"A中|RX:3|0"_s);
+        row("hex", u"hex %00%0F%10%FF"_s, u"00 0F 10 FF |RX:4|0"_s);
+        row("hex with nothing waiting", u"hex "_s, u"|RX:0|0"_s);
+        row("stopped: text counted, not shown", u"stop; text x; stop; text y"_s, u"y|RX:2|0"_s);
+        row("stopped: hex shown", u"stop; hex x"_s, u"78 |RX:1|0"_s);
+        row("65534 stay", u"auto; text* 65534"_s, u"…|RX:65534|0"_s);
+        row("the 65535th byte clears", u"auto; text* 65534; text* 1"_s, u"|RX:65535|1"_s);
+        row("not again before a further 65535", u"auto; text* 65535; text* 65534"_s,
+            u"…|RX:131069|1"_s);
+        row("again after a further 65535", u"auto; text* 65535; text* 65535"_s, u"|RX:131070|2"_s);
+        row("stopped text moves the mark", u"auto; stop; text* 65535"_s, u"|RX:65535|1"_s);
+        row("hex moves the mark", u"auto; hex* 65535"_s, u"|RX:65535|1"_s);
+        row("reset puts the mark back", u"auto; text* 65535; text* 9; reset; text* 65535"_s,
+            u"|RX:65535|2"_s);
+        row("unticked never clears", u"text* 65535; text* 65535"_s, u"…|RX:131070|0"_s);
+    }
+
+    // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are read so; "text* N" and
+    // "hex* N" for N bytes 'a'; "stop" toggles the display; "auto" ticks automatic clearing;
+    // "reset" resets the counters.
+    void receive()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        FakePlatform fakes;
+        QVERIFY(fakes.serial.setPortOpen(true));
+        ByteCounters counters;
+        ReceivePath path(fakes.serial, counters);
+        bool autoClear = false;
+        int clears = 0;
+        QString shown;
+        Arrival last;
+        for (const QString& step : steps.split(u"; "_s)) {
+            const QString verb = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
+            if (verb == u"stop")
+                path.toggleStopped();
+            else if (verb == u"auto")
+                autoClear = true;
+            else if (verb == u"reset")
+                counters.reset();
+            if (!verb.startsWith(u"text") && !verb.startsWith(u"hex"))
+                continue;
+            fakes.device->deliver(verb.endsWith(u'*')
+                    ? QByteArray(arg.toInt(), 'a')
+                    : QByteArray::fromPercentEncoding(arg.toLatin1()));
+            last = verb.startsWith(u"hex") ? path.hex(autoClear) : path.text(autoClear);
+            shown += last.text + QString::fromLatin1(last.hexPairs);
+            if (last.clear)
+                shown.clear();
+            clears += last.clear;
+        }
+        QCOMPARE(u"%1|%2|%3"_s.arg(shown.size() > 100 ? u"…"_s : shown, last.count).arg(clears),
+            expected);
+    }
+
+    void autoSend_data()
+    {
+        QTest::addColumn<bool>("portOpen");
+        QTest::addColumn<QString>("period");
+        QTest::addColumn<QString>("expected"); // untick | message | timer period | state
+        QTest::newRow("port closed") << false << u"1000"_s << u"1|串口没有打开，请打开串口|-|0"_s;
+        QTest::newRow("running") << true << u"1000"_s << u"0||1000|1"_s;
+        QTest::newRow("zero is silent") << true << u"0"_s << u"0||0|2"_s;
+        QTest::newRow("no number is silent") << true << u"abc"_s << u"0||0|2"_s;
+        QTest::newRow("negative: silent, timer left") << true << u"-5"_s << u"0||-|2"_s;
+        QTest::newRow("past 32 bits: silent, timer left")
+            << true << u"99999999999"_s << u"0||-|2"_s;
+    }
+
+    void autoSend()
+    {
+        QFETCH(bool, portOpen);
+        QFETCH(QString, period);
+        QFETCH(QString, expected);
+        AutoSend autoSend;
+        const AutoSend::Start start = autoSend.ticked(portOpen, period);
+        QCOMPARE(
+            u"%1|%2|%3|%4"_s.arg(start.untick)
+                .arg(start.message.text, start.period ? QString::number(*start.period) : u"-"_s)
+                .arg(int(autoSend.state())),
+            expected);
+        autoSend.unticked();
+        QCOMPARE(autoSend.state(), AutoSend::State::Off);
+        // Each tick: an empty box stops sending, a closed port skips the send.
+        QCOMPARE(autoSend.tick(true, true), AutoSend::Tick::Stop);
+        QCOMPARE(autoSend.tick(false, false), AutoSend::Tick::Skip);
+        QCOMPARE(autoSend.tick(false, true), AutoSend::Tick::Send);
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "tst_session.moc"
