@@ -4,6 +4,7 @@
 #include "app/intervaltimer.h"
 #include "port/serialcomponent.h"
 #include "receive/receiveview.h"
+#include "send/sendlogic.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,7 +12,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -20,8 +20,10 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleOptionComplex>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <limits>
@@ -33,14 +35,22 @@ int px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 
 const QColor formColour(0xCA, 0xCA, 0x91);
 
+// Colours are set on the one widget that carries them, never on a widget with children: a
+// palette passes on to every child, and the style draws outlines, fields and faces from it.
 void setBackground(QWidget* widget, const QColor& colour)
 {
+    Q_ASSERT(widget->children().isEmpty());
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
-    palette.setColor(QPalette::Button, colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+void setFieldColour(QLineEdit* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, colour);
+    widget->setPalette(palette);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour)
@@ -86,6 +96,50 @@ public:
 
 private:
     static constexpr int arrowWidth = 14;
+};
+
+// A port setting box. A pick is a list item chosen with the mouse or the arrow keys; a wheel acts
+// as the arrow keys do, but only on the box that has the focus, so that scrolling past a box never
+// re-opens the port. Typed text stays as typed: no inline completion, and neither Enter nor
+// leaving the box turns it into a pick.
+class SettingBox : public QComboBox {
+public:
+    explicit SettingBox(QWidget* parent)
+        : QComboBox(parent)
+    {
+        setEditable(true);
+        setCompleter(nullptr);
+        setInsertPolicy(QComboBox::NoInsert);
+        setFocusPolicy(Qt::StrongFocus); // a wheel does not take the focus
+        lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+        QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
+        QObject::disconnect(lineEdit(), &QLineEdit::returnPressed, this, nullptr);
+    }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (!hasFocus()) {
+            event->ignore();
+            return;
+        }
+        // A fine-grained wheel or touchpad sends parts of a notch; a pick takes a whole one.
+        m_wheel += event->angleDelta().y();
+        for (; m_wheel >= notch; m_wheel -= notch)
+            press(Qt::Key_Up);
+        for (; m_wheel <= -notch; m_wheel += notch)
+            press(Qt::Key_Down);
+        event->accept();
+    }
+
+private:
+    void press(Qt::Key key)
+    {
+        QKeyEvent arrow(QEvent::KeyPress, key, Qt::NoModifier);
+        keyPressEvent(&arrow);
+    }
+    static constexpr int notch = 120;
+    int m_wheel = 0;
 };
 
 // A label whose text wraps anywhere at a line pitch of one em, as the design's narrow hint column
@@ -150,7 +204,6 @@ void MainWindow::buildControls()
     setWindowTitle(QStringLiteral("Velmora-串口调试助手PORTLARK2.1"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/portlark.xpm")));
     setFixedSize(px(11460), px(6450));
-    setBackground(this, formColour);
     setMouseTracking(true);
     // One font for every control, 9 points as the design's; it must carry Chinese.
     QFont windowFont = font();
@@ -193,16 +246,8 @@ void MainWindow::buildControls()
     };
     const auto combo = [&](QWidget* parent, const char* name, const QString& text,
                            const QStringList& items, int left, int top, int width, int height) {
-        auto* widget = new QComboBox(parent);
-        widget->setEditable(true);
-        widget->setInsertPolicy(QComboBox::NoInsert);
+        auto* widget = new SettingBox(parent);
         widget->addItems(items);
-        widget->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-        // Only a pick from the list applies the settings: QComboBox would also report a pick when
-        // typed text matching an item is confirmed or merely loses the focus (as Tab through the
-        // window does), so those two routes are cut.
-        QObject::disconnect(widget->lineEdit(), &QLineEdit::editingFinished, widget, nullptr);
-        QObject::disconnect(widget->lineEdit(), &QLineEdit::returnPressed, widget, nullptr);
         const int index = widget->findText(text);
         if (index >= 0)
             widget->setCurrentIndex(index);
@@ -212,9 +257,10 @@ void MainWindow::buildControls()
         return widget;
     };
     const auto check = [&](const char* name, const QString& caption, int left, int top) {
+        // No palette of its own: the style draws the square's outline from the window colour,
+        // and the form's colour shows around it anyway.
         auto* widget = new QCheckBox(caption, this);
         place(widget, name, left, top, 255, 255);
-        setBackground(widget, formColour);
         return widget;
     };
     const auto lineEdit = [&](const char* name, const QString& text, int left, int top, int width,
@@ -226,7 +272,7 @@ void MainWindow::buildControls()
         if (centre)
             widget->setAlignment(Qt::AlignCenter);
         if (coloured)
-            setBackground(widget, formColour);
+            setFieldColour(widget, formColour);
         return widget;
     };
     const auto image = [&](QWidget* parent, const char* name, const QString& resource, int left,
@@ -239,9 +285,11 @@ void MainWindow::buildControls()
     };
 
     // Port settings group; its top edge lies above the client area.
-    Frame1 = new QGroupBox(this);
+    // An etched box, as a group box without a caption is drawn; the style's group box would lay
+    // a tint over the form's colour.
+    Frame1 = new QFrame(this);
+    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     place(Frame1, "Frame1", 0, -100, 1605, 2200);
-    setBackground(Frame1, formColour);
     Label4 = centred(Frame1, "Label4", QStringLiteral("串口"), 50, 160, 600, 255);
     QStringList ports;
     for (int n = 1; n <= 15; ++n)
@@ -428,12 +476,10 @@ void MainWindow::connectHandlers()
     CboCom_Change();
 }
 
-// The send box keeps line breaks as CR LF, as a Windows text box does.
+// toPlainText() would turn a no-break space into a blank.
 QString MainWindow::sendBoxText() const
 {
-    QString text = TxtSend->toPlainText();
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text;
+    return SendLogic::fromTextBox(TxtSend->document()->toRawText());
 }
 
 bool MainWindow::ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
@@ -490,7 +536,10 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
 void MainWindow::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
+    // Painted, not set on the palette, so that no control inherits it; the group box and the
+    // check boxes are see-through and show it.
     QPainter painter(this);
+    painter.fillRect(rect(), formColour);
     painter.drawPixmap(0, 0, QPixmap(QStringLiteral(":/assets/background.xpm")));
 }
 

@@ -25,7 +25,7 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -111,7 +111,7 @@ private:
     std::function<void()> m_endProgram;
 
     // Controls, named as the user-facing design names them.
-    QGroupBox* Frame1 = nullptr;
+    QFrame* Frame1 = nullptr;
     QLabel* Label4 = nullptr;
     QComboBox* CboCom = nullptr;
     QLabel* Label5 = nullptr;

@@ -24,6 +24,19 @@ int hexValue(char16_t c)
 
 namespace SendLogic {
 
+QString fromTextBox(QStringView rawText)
+{
+    QString text;
+    text.reserve(rawText.size());
+    for (const QChar c : rawText) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            text += QLatin1String("\r\n");
+        else
+            text += c;
+    }
+    return text;
+}
+
 QString trimBlanks(QStringView text)
 {
     qsizetype begin = 0;

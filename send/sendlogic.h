@@ -10,6 +10,11 @@
 // What the send path makes of the send box, the period box and a loaded file.
 namespace SendLogic {
 
+// The send box as typed, from its document's raw text: its paragraph and line separators
+// (U+2029, U+2028) become CR LF, as a Windows text box stores them; every other character, a
+// no-break space too, stays as it is.
+QString fromTextBox(QStringView rawText);
+
 // Without the blanks (U+0020) at either end; tabs and line breaks stay.
 QString trimBlanks(QStringView text);
 // Without the 0x20 bytes at either end. Shares the data with `bytes` when nothing is trimmed,

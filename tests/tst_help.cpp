@@ -55,13 +55,19 @@ private Q_SLOTS:
         QTRY_VERIFY(!about);
         QTest::mouseClick(find(u"CmdHelp"_s), Qt::LeftButton);
         about = m_window->helpWindow();
-        QCOMPARE(about->findChild<QLabel*>(u"Label1_0"_s)->text(), u"Velmora—串口调试助手V2.1"_s);
+        QStringList texts { about->windowTitle() };
+        for (const QObject* control : about->children())
+            texts << control->property("text").toString();
+        QCOMPARE(texts.join(u'|'),
+            u"www.velmora.example|Velmora—串口调试助手V2.1|联系：support@velmora.example|确  定"_s);
     }
 
     void linkFollowsThePointerAndOpensTheAddress()
     {
         QLabel* link = find<QLabel>(u"LblWeb"_s);
         const auto colour = [link] { return link->palette().color(QPalette::WindowText).name(); };
+        QCOMPARE(colour(), u"#0000ff"_s); // as start-up leaves it
+        QVERIFY(link->font().underline());
         // Qt drops a move to where the pointer already is: start from a neutral control.
         QTest::mouseMove(find(u"CmdSend"_s));
         QTest::mouseMove(link);

@@ -14,7 +14,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QWheelEvent>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -69,7 +72,7 @@ class WindowTest : public QObject, WindowFixture {
     // "absent" (later opens of COM1 fail), "file CONTENT" (chosen; "file" alone: one that cannot be
     // read), "notice" (waits for the save notice to end), "ticks N" (waits for N more bytes sent
     // automatically), "unticks" (waits for the automatic send to stop itself), "quit", "frame"
-    // (closed by it).
+    // (closed by it), "key BOX Down|Return" (with the focus), "wheel BOX" (one notch down).
     void run(const QString& step)
     {
         const QString verb = step.section(u' ', 0, 0);
@@ -82,6 +85,17 @@ class WindowTest : public QObject, WindowFixture {
             pick(name.constData(), arg.section(u' ', 1));
         } else if (verb == u"type") {
             type(name.constData(), arg.section(u' ', 1));
+        } else if (verb == u"key") {
+            control(name.constData())->setFocus();
+            QTest::keyClick(
+                control(name.constData()), arg.endsWith(u"Down") ? Qt::Key_Down : Qt::Key_Return);
+        } else if (verb == u"wheel") { // one notch down, as the field under the pointer passes on
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            QWidget* box = control(name.constData());
+            const QPointF at = box->rect().center();
+            QWheelEvent wheel(at, box->mapToGlobal(at), {}, { 0, -120 }, Qt::NoButton,
+                Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &wheel);
         } else if (verb == u"paste") {
             QGuiApplication::clipboard()->setText(QString(arg.section(u' ', 1).toInt(), u'7'));
             type(name.constData(), QString());
@@ -124,8 +138,8 @@ class WindowTest : public QObject, WindowFixture {
     // What a row's expectation names: "port", "shown" (the receive display), "counts",
     // "written" (Latin-1), "boxes" (message texts, " / " between), "saved" (1.txt in the home
     // folder), "auto" (box ticked, timer ticking), "atbox" (port indicators while the first box
-    // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title), or a
-    // control's name.
+    // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title), "opens",
+    // "mode" (the port's input mode), "windows" (top-level windows showing), or a control's name.
     QString observe(const QString& what)
     {
         if (what == u"port")
@@ -154,6 +168,15 @@ class WindowTest : public QObject, WindowFixture {
         }
         if (what == u"dialogs")
             return fakes->dialogs.lastFilter + u" / "_s + fakes->dialogs.lastFolderTitle;
+        if (what == u"opens")
+            return QString::number(fakes->device->openCount);
+        if (what == u"mode")
+            return QString::number(fakes->serial.inputMode());
+        if (what == u"windows") {
+            const QWidgetList all = QApplication::topLevelWidgets();
+            return QString::number(
+                std::count_if(all.begin(), all.end(), [](QWidget* w) { return w->isVisible(); }));
+        }
         if (what == u"auto")
             return u"%1 %2"_s.arg(control<QCheckBox>("ChkAutoSend")->isChecked())
                 .arg(control<IntervalTimer>("TmrAutoSend")->isTicking());
@@ -166,12 +189,13 @@ private Q_SLOTS:
         qputenv("HOME", QFile::encodeName(m_home.path()));
         QVERIFY(QDir(m_home.path()).mkdir(u"COMDATA"_s));
         CodePage::setSystemOverride("GBK");
+        qputenv("TZ", "CST-8"); // a stamp taken in UTC would slide into the next year
     }
 
     void init()
     {
         start([](FakePlatform& fakes) {
-            fakes.clock.time = QDateTime(QDate(2026, 12, 5), QTime(9, 5, 7));
+            fakes.clock.time = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
         });
     }
 
@@ -200,6 +224,15 @@ private Q_SLOTS:
             true);
         row("pick reopens", u"pick CboBaudrate 19200"_s,
             { u"port=串口状态：COM1 OPEND，19200,N,8,1 | 关闭串口 | red"_s });
+        row("a pick with the arrow keys", u"key CboBaudrate Down"_s,
+            { u"port=串口状态：COM1 OPEND，14400,N,8,1 | 关闭串口 | red"_s });
+        row("a wheel over a box without the focus", u"wheel CboCom; wheel CboBaudrate"_s,
+            { opened, u"opens=1"_s, u"CboBaudrate=9600"_s });
+        row("a wheel over the box with the focus", u"type CboBaudrate 9600; wheel CboBaudrate"_s,
+            { u"port=串口状态：COM1 OPEND，14400,N,8,1 | 关闭串口 | red"_s });
+        row("typed text stays as typed, Enter applies nothing",
+            u"type CboBaudrate 19; key CboBaudrate Return; click CmdSwitch; click CmdSwitch"_s,
+            { u"port=串口：COM1 打开，19,N,8,1 | 关闭串口 | red"_s, u"opens=2"_s });
         row("pick with typed data bits that do not convert",
             u"type CboDatabit abc; pick CboStopbit 2"_s,
             { opened, u"boxes=数据位无效：“abc”（应为数字）"_s });
@@ -211,10 +244,11 @@ private Q_SLOTS:
         row("device lost", u"lose"_s, { closed });
         row("a box shows before the state it reports", u"absent; pick CboParitybit ODD"_s,
             { u"atbox=串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s, closed });
-        row("quit closes the port, also during the save notice", u"click CmdSaveDisp; quit"_s,
-            { u"ended=1 closed"_s });
-        row("frame close closes the port", u"click CmdSaveDisp; frame"_s,
-            { u"ended=0 closed notice"_s });
+        row("quit closes the port and the About window, also during the save notice",
+            u"click CmdHelp; click CmdSaveDisp; quit"_s, { u"ended=1 closed"_s, u"windows=0"_s });
+        row("frame close closes the port, the About window stays",
+            u"click CmdHelp; click CmdSaveDisp; frame"_s,
+            { u"ended=0 closed notice"_s, u"windows=1"_s });
         // Receive and counters
         row("text arrives", u"arrive AB%0D%0A; arrive %D6%D0"_s,
             { u"shown=AB\r\n中"_s, u"counts=RX:6 TX发:0"_s });
@@ -229,23 +263,31 @@ private Q_SLOTS:
         row("clearing the display keeps the counts", u"arrive ab; click CmdClearReceive"_s,
             { u"shown="_s, u"counts=RX:2 TX发:0"_s });
         // Send
-        row("text send counted when drained", u"type TxtSend   AB ; click CmdSend; drain"_s,
-            { u"written=AB"_s, u"counts=RX收:0 TX:2"_s });
-        row("hex send counted at once", u"type TxtSend 01 41; click ChkHexSend; click CmdSend"_s,
-            { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s });
+        row("text send counted when drained, read as the display",
+            u"click ChkHexReceive; type TxtSend   AB ; click CmdSend; drain"_s,
+            { u"written=AB"_s, u"counts=RX收:0 TX:2"_s, u"mode=1"_s });
+        row("hex send counted at once, read as binary",
+            u"type TxtSend 01 41; click ChkHexSend; click CmdSend"_s,
+            { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s, u"mode=1"_s });
+        row("a no-break space is no blank",
+            u"type TxtSend 01\u00A041; click ChkHexSend; click CmdSend"_s, { u"written=\u0001"_s });
         row("send, port closed", u"click CmdSwitch; click CmdSend"_s,
             { portClosed, u"written="_s });
         row("send, box empty", u"click CmdClearSend; click CmdSend"_s,
             { u"boxes=发送数据不能为空"_s, u"written="_s });
-        row("file sent as read, never as hex",
-            u"file  12 ; click ChkHexSend; click CmdSendFile; drain"_s,
-            { u"written=12"_s, u"counts=RX收:0 TX:2"_s });
+        row("file sent as read, never as hex, read as the display",
+            u"file  12 ; click ChkHexSend; click CmdSend; click CmdSendFile; drain"_s,
+            { u"written=12"_s, u"counts=RX收:0 TX:2"_s, u"mode=0"_s });
         row("a file that cannot be read keeps the content", u"file ab; file; click CmdSendFile"_s,
             { u"written=ab"_s, u"TxtSendPath=/x/none.txt"_s });
         row("file, nothing chosen", u"click CmdSendFile"_s, { u"boxes=发送的文件为空"_s });
-        row("auto send repeats",
-            u"type TxtSend x; type TxtAutoSendTime 5; click ChkAutoSend; ticks 3"_s,
-            { u"auto=1 1"_s, u"boxes="_s });
+        row("auto send repeats, read as the display",
+            u"click ChkHexReceive; type TxtSend x; type TxtAutoSendTime 5; click ChkAutoSend; ticks 3"_s,
+            { u"auto=1 1"_s, u"boxes="_s, u"mode=1"_s });
+        for (const char* period : { "abc", "0", "-5", "2147483648" })
+            row(qPrintable(u"auto send, period %1: ticked, silent"_s.arg(QLatin1String(period))),
+                u"type TxtAutoSendTime %1; click ChkAutoSend"_s.arg(QLatin1String(period)),
+                { u"auto=1 0"_s, u"written="_s, u"boxes="_s });
         row("auto send, port closed", u"click CmdSwitch; click ChkAutoSend"_s,
             { u"auto=0 0"_s, portClosed });
         row("auto send stops on an empty box",
@@ -255,7 +297,7 @@ private Q_SLOTS:
             { u"TxtAutoSendTime="_s + QString(40000, u'7') });
         // Save
         row("save, then the notice ends", u"arrive hi; click CmdSaveDisp; notice"_s,
-            { u"saved=2026年12月5日9时5分7秒\r\nhi\r\n"_s, u"TxtSavePath=C:\\COMDATA"_s });
+            { u"saved=2026年12月31日23时59分59秒\r\nhi\r\n"_s, u"TxtSavePath=C:\\COMDATA"_s });
         row("a folder that is missing: no file, no notice",
             u"type TxtSavePath C:\\NO; click CmdSaveDisp"_s,
             { u"saved=none"_s, u"TxtSavePath=C:\\NO"_s });
@@ -288,7 +330,6 @@ private Q_SLOTS:
     {
         QCOMPARE(window->objectName(), u"串口调试软件"_s);
         QCOMPARE(window->windowTitle(), u"Velmora-串口调试助手PORTLARK2.1"_s);
-        QCOMPARE(window->palette().color(QPalette::Window), QColor(0xCA, 0xCA, 0x91));
         QVERIFY(window->windowIcon().availableSizes().contains(QSize(32, 32)));
         for (const QString& entry : startTexts.split(u'|')) {
             const QByteArray name = entry.section(u'=', 0, 0).toLatin1();
@@ -320,6 +361,52 @@ private Q_SLOTS:
                         .contains(QFontDatabase::SimplifiedChinese));
         window->resize(900, 600); // what dragging an edge asks for
         QCOMPARE(window->size(), QSize(764, 430));
+    }
+
+    // The form's colour only where the design gives it, read from what the window shows.
+    void colours_data()
+    {
+        QTest::addColumn<QString>("name"); // empty: the window
+        QTest::addColumn<QPoint>("at"); // negative: from the right or bottom edge
+        QTest::addColumn<QString>("expected"); // "form", "base" or "button" (a lone button's)
+        const auto row = [](const char* name, QPoint at, const char* expected) {
+            QTest::newRow(*name ? name : "window")
+                << QString::fromLatin1(name) << at << QString::fromLatin1(expected);
+        };
+        row("", { 520, 415 }, "form");
+        row("Frame1", { 46, 60 }, "form");
+        row("LblArtoclear", { 1, 1 }, "form");
+        row("ChkHexSend", { -1, 0 }, "form");
+        row("ChkAutoClear", { 8, 8 }, "base"); // inside the square
+        for (const char* name :
+            { "TxtSavePath", "TxtSendPath", "TxtStatus", "TxtRXCount", "TxtTXCount" })
+            row(name, { 4, -5 }, "form");
+        row("TxtAutoSendTime", { -4, -5 }, "base");
+        row("TxtSend", { -30, 6 }, "base");
+        row("TxtReceive", { -30, 6 }, "base");
+        row("CboBaudrate", { -18, 10 }, "base");
+        row("CmdClearCounter", { 6, 4 }, "button");
+        row("CmdSwitch", { 6, 4 }, "button");
+    }
+
+    void colours()
+    {
+        QFETCH(QString, name);
+        QFETCH(QPoint, at);
+        QFETCH(QString, expected);
+        QWidget* widget = name.isEmpty() ? window.get() : control(name.toLatin1().constData());
+        const QPoint point((at.x() + widget->width()) % widget->width(),
+            (at.y() + widget->height()) % widget->height());
+        QColor wanted = expected == u"form" ? QColor(0xCA, 0xCA, 0x91)
+                                            : QApplication::palette().color(QPalette::Base);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QPushButton lone(button->text());
+            lone.setFont(button->font());
+            lone.resize(button->size());
+            wanted = lone.grab().toImage().pixelColor(point);
+        }
+        const QImage shown = window->grab().toImage();
+        QCOMPARE(shown.pixelColor(widget->mapTo(window.get(), point)).name(), wanted.name());
     }
 
     // Tab visits the controls in the design's order; passing through a setting box is no pick.
