@@ -58,6 +58,8 @@ void WindowFixture::type(const char* box, const QString& text) const
     QWidget* editor = control(box);
     if (auto* combo = qobject_cast<QComboBox*>(editor))
         editor = combo->lineEdit();
+    // A box completes typed text only in the active window, as a user's typing always is.
+    QVERIFY(QTest::qWaitForWindowActive(editor->window()));
     editor->setFocus();
     QTest::keySequence(editor, QKeySequence::SelectAll);
     QTest::keyClick(editor, Qt::Key_Delete);
