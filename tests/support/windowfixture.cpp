@@ -4,10 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
