@@ -231,7 +231,8 @@ private Q_SLOTS:
         // Send
         row("text send counted when drained", u"type TxtSend   AB ; click CmdSend; drain"_s,
             { u"written=AB"_s, u"counts=RX收:0 TX:2"_s });
-        row("hex send counted at once", u"type TxtSend 01 41; click ChkHexSend; click CmdSend"_s,
+        row("hex send counted when it leaves",
+            u"type TxtSend 01 41; click ChkHexSend; click CmdSend; drain"_s,
             { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s });
         row("send, port closed", u"click CmdSwitch; click CmdSend"_s,
             { portClosed, u"written="_s });
