@@ -78,6 +78,7 @@ PortView PortSession::returned()
 {
     if (!m_lastOpened || m_serial.portOpen())
         return {};
+    m_watch.cancel();
     const Opened opened = *m_lastOpened;
     if (m_serial.setSettings(opened.arguments) && m_serial.setPortOpen(true) && m_serial.portOpen())
         return { {}, StatusText::open(opened.boxes), PortView::Lamp::Open, QStringLiteral("") };

@@ -2,6 +2,7 @@
 // the user then sees. The rules' own tables are in the core tests.
 #include "app/intervaltimer.h"
 #include "port/codepage.h"
+#include "port/devicewatch.h"
 #include "support/windowfixture.h"
 
 #include <QApplication>
@@ -283,6 +284,63 @@ private Q_SLOTS:
         }
         for (const QString& expectation : expected)
             QCOMPARE(observe(expectation.section(u'=', 0, 0)), expectation.section(u'=', 1));
+    }
+
+    // The sent count takes only bytes that left ("leave N" lets N of the queue go), and a lost
+    // device that comes back ("back") re-opens the port by itself unless the user acted first.
+    void sentCountAndReturn_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QString>("port");
+        const QString opened = u"串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s;
+        const QString sendAB = u"; type TxtSend AB; click CmdSend; drain"_s;
+        QTest::newRow("close") << u"file abcdef; click CmdSendFile; leave 2; click CmdSwitch; "
+                                  u"click CmdSwitch"_s
+                + sendAB << u"RX收:0 TX:4"_s
+                               << opened;
+        QTest::newRow("loss, then the device returns")
+            << u"type TxtSend abcdef; click CmdSend; leave 2; absent; lose; back; reopened"_s
+                + sendAB
+            << u"RX收:0 TX:4"_s << opened;
+        QTest::newRow("re-open on a pick")
+            << u"file abcdef; click CmdSendFile; leave 2; pick CboBaudrate 600"_s + sendAB
+            << u"RX收:0 TX:4"_s << u"串口状态：COM1 OPEND，600,N,8,1 | 关闭串口 | red"_s;
+        QTest::newRow("counter reset: what leaves later counts")
+            << u"type TxtSend abcdef; click CmdSend; leave 2; click CmdClearCounter; drain"_s
+            << u"RX:0 TX:4"_s << opened;
+        QTest::newRow("refused: past the output bound, hex too") << u"file "_s + QString(4096, u'f')
+                + u"; click CmdSendFile; type TxtSend 41; click ChkHexSend; click CmdSend; drain"_s
+                                                                 << u"RX收:0 TX:4096"_s << opened;
+        QTest::newRow("the switch while waiting ends the watch")
+            << u"absent; lose; click CmdSwitch; back; stays"_s << u"RX收:0 TX发:0"_s
+            << u"串口状态：COM关闭 | 打开串口 | dark"_s;
+    }
+
+    void sentCountAndReturn()
+    {
+        QFETCH(QString, steps);
+        window->setComResolver([this](int port) {
+            return fakes->device->absentPorts.contains(port) ? QString() : u"/dev/fake"_s;
+        });
+        for (const QString& step : steps.split(u"; "_s)) {
+            const int opens = fakes->device->openCount;
+            if (step.startsWith(u"leave "))
+                fakes->device->leave(step.section(u' ', 1).toInt());
+            else if (step == u"back")
+                fakes->device->absentPorts.clear();
+            else if (step == u"reopened")
+                QTRY_VERIFY(fakes->serial.portOpen());
+            else if (step == u"stays") // two polls of the watch would have re-opened it
+                QVERIFY(!QTest::qWaitFor(
+                    [&] { return fakes->device->openCount > opens; }, 2 * DeviceWatch::pollMs));
+            else
+                run(step);
+        }
+        QTEST(observe(u"counts"_s), "counts");
+        QTEST(indicators(), "port");
+        if (QByteArray(QTest::currentDataTag()).startsWith("refused"))
+            QCOMPARE(fakes->device->written.size(), 4096); // the hex bytes never went
     }
 
     void windowAsBuilt()
