@@ -103,17 +103,6 @@ private Q_SLOTS:
         QCOMPARE(events, (QList<int> { 2, 2, 2, 1, 2, 1001 }));
     }
 
-    // A link whose device is gone names no port.
-    void refusedOpen()
-    {
-        linkCom(7, m_config.filePath(u"gone"_s));
-        QVERIFY(m_serial->setSettings(arguments(7, u"9600,N,8,1"_s)));
-        QVERIFY(!m_serial->setPortOpen(true));
-        QVERIFY(!m_serial->portOpen());
-        // A refusal leaves nothing behind that would stop a good open.
-        QVERIFY(openCom1());
-    }
-
     void settingsReachTheTty_data()
     {
         QTest::addColumn<uint>("speed");
@@ -146,8 +135,6 @@ private Q_SLOTS:
         QTest::addColumn<QVariantList>("writes"); // bytes, or text for the system code page
         QTest::addColumn<QByteArray>("onTheLine");
         QTest::newRow("two queued writes") << QVariantList { "ab"_ba, "cd"_ba } << "abcd"_ba;
-        QTest::newRow("GBK text, a character it lacks")
-            << QVariantList { u"中文 😀"_s } << "\xD6\xD0\xCE\xC4 ?"_ba;
         QTest::newRow("4 MiB of bytes")
             << QVariantList { "0123456789abcdef"_ba.repeated(256 * 1024) }
             << "0123456789abcdef"_ba.repeated(256 * 1024);

@@ -152,8 +152,6 @@ private Q_SLOTS:
         row("not again before a further 65535", u"auto; text* 65535; text* 65534"_s,
             u"…|RX:131069|1"_s);
         row("again after a further 65535", u"auto; text* 65535; text* 65535"_s, u"|RX:131070|2"_s);
-        row("stopped text moves the mark", u"auto; stop; text* 65535"_s, u"|RX:65535|1"_s);
-        row("hex moves the mark", u"auto; hex* 65535"_s, u"|RX:65535|1"_s);
         row("reset puts the mark back", u"auto; text* 65535; text* 9; reset; text* 65535"_s,
             u"|RX:65535|2"_s);
         row("unticked never clears", u"text* 65535; text* 65535"_s, u"…|RX:131070|0"_s);

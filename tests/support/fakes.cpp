@@ -26,24 +26,12 @@ void FakeBackend::close()
     m_queued = 0;
 }
 
-void FakeBackend::write(const QByteArray& bytes)
-{
-    written += bytes;
-    m_queued += bytes.size();
-}
-
 void FakeBackend::leave(qint64 bytes)
 {
     bytes = std::min(bytes, m_queued);
     m_queued -= bytes;
     if (bytes > 0)
         Q_EMIT sent(bytes);
-}
-
-void FakeBackend::drain()
-{
-    leave(m_queued);
-    Q_EMIT drained();
 }
 
 void FakeBackend::loseDevice()

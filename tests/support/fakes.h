@@ -17,7 +17,11 @@ public:
     QString open(int port, const LineSettings& line) override;
     void close() override;
     bool isOpen() const override { return m_open; }
-    void write(const QByteArray& bytes) override;
+    void write(const QByteArray& bytes) override
+    {
+        written += bytes;
+        m_queued += bytes.size();
+    }
     qint64 pendingOutput() const override { return m_queued; }
     void discardInput() override { }
     void discardOutput() override { m_queued = 0; }
@@ -25,7 +29,11 @@ public:
     void deliver(const QByteArray& bytes) { Q_EMIT received(bytes); }
     // Lets `bytes` of the queue leave; drain() lets the rest leave and says it is empty.
     void leave(qint64 bytes);
-    void drain();
+    void drain()
+    {
+        leave(m_queued);
+        Q_EMIT drained();
+    }
     void loseDevice();
 
     QList<int> absentPorts; // port 0 is always absent
