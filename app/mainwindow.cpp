@@ -180,7 +180,7 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     , m_endProgram([] { QCoreApplication::exit(0); })
     , m_port(*platform.serial)
     , m_receive(*platform.serial, m_counters)
-    , m_send(*platform.serial, m_counters)
+    , m_send(*platform.serial)
 {
     buildControls();
     connectHandlers();
@@ -453,6 +453,8 @@ void MainWindow::connectHandlers()
     connect(CboStopbit, &QComboBox::activated, this, &MainWindow::CboStopbit_Click);
     connect(CmdSwitch, &QPushButton::clicked, this, &MainWindow::CmdSwitch_Click);
     connect(MSComm, &SerialComponent::onComm, this, &MainWindow::MSComm_OnComm);
+    connect(MSComm, &SerialComponent::sent, this, [this](qint64 n) { m_counters.addPending(n); });
+    connect(&m_port.watch(), &DeviceWatch::returned, this, &MainWindow::MSComm_DeviceReturned);
     connect(CmdClearReceive, &QPushButton::clicked, this, &MainWindow::CmdClearReceive_Click);
     connect(CmdStopdisp, &QPushButton::clicked, this, &MainWindow::CmdStopdisp_Click);
     connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
@@ -505,8 +507,7 @@ void MainWindow::Form_Load()
 
 void MainWindow::CmdQuit_Click()
 {
-    if (MSComm->portOpen())
-        (void)MSComm->setPortOpen(false);
+    m_port.end();
     TmrNowTime->setEnabled(false);
     TmrAutoSend->setEnabled(false);
     TmrSaveNotice->stop();
@@ -519,8 +520,7 @@ void MainWindow::CmdQuit_Click()
 // Closing by the frame closes the port first, as quit does.
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (MSComm->portOpen())
-        (void)MSComm->setPortOpen(false);
+    m_port.end();
     event->accept();
 }
 

@@ -48,6 +48,8 @@ public:
     qint64 sentCount() const { return m_counters.sent(); }
     // What ends the program; the application quits its event loops. Tests replace it.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+    // How the watch after a device loss looks COMn up (the real port's lookup unless replaced).
+    void setComResolver(DeviceWatch::Resolver resolve) { m_port.watch().setResolver(resolve); }
     HelpWindow* helpWindow() const;
 
 protected:
@@ -86,6 +88,7 @@ private:
     SelectionTexts selectionTexts() const;
     void CmdSwitch_Click();
     void ClosePort();
+    void MSComm_DeviceReturned(); // the lost device is back: the port re-opens by itself
 
     // Receive path (app/window_receive.cpp, app/window_save.cpp)
     void MSComm_OnComm(int commEvent);

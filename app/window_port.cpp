@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdio>
+
 SelectionTexts MainWindow::selectionTexts() const
 {
     return { CboCom->currentText(), CboBaudrate->currentText(), CboParitybit->currentText(),
@@ -29,8 +31,16 @@ void MainWindow::CmdSwitch_Click() { showPort(m_port.toggle(selectionTexts())); 
 
 void MainWindow::ClosePort() { showPort(m_port.close()); }
 
+void MainWindow::MSComm_DeviceReturned() { showPort(m_port.returned()); }
+
 void MainWindow::showPort(const PortView& view)
 {
+    // A reason is told once, not at every failed attempt to re-open a returned device.
+    if (!view.reason.isNull() && view.reason != TxtStatus->toolTip()) {
+        TxtStatus->setToolTip(view.reason);
+        if (!view.reason.isEmpty())
+            std::fprintf(stderr, "portlark: %s\n", view.reason.toLocal8Bit().constData());
+    }
     showMessage(view.message);
     if (!view.status.isNull())
         TxtStatus->setText(view.status);

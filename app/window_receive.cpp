@@ -16,7 +16,7 @@ void MainWindow::MSComm_OnComm(int commEvent)
     else if (commEvent == SerialComponent::EventSend)
         CountSentText();
     else if (commEvent == SerialComponent::EventDeviceLost)
-        ClosePort();
+        showPort(m_port.lost());
 }
 
 void MainWindow::showArrival(const Arrival& arrival)
@@ -34,8 +34,8 @@ void MainWindow::CmdStopdisp_Click() { CmdStopdisp->setText(m_receive.toggleStop
 
 void MainWindow::CmdClearReceive_Click() { TxtReceive->clear(); }
 
-// Hex sends count themselves before writing and leave nothing pending, so this runs whatever
-// ChkHexSend shows without counting anything twice.
+// Counts the bytes that have left since the last send event, hexadecimal ones included, so it
+// runs whatever ChkHexSend shows.
 void MainWindow::CountSentText()
 {
     m_counters.countPending();

@@ -206,10 +206,34 @@ CodePageDecoder::CodePageDecoder()
 {
 }
 
-QString CodePageDecoder::decode(QByteArrayView bytes) { return m_decoder.decode(bytes); }
+QString CodePageDecoder::decode(QByteArrayView bytes)
+{
+    constexpr qsizetype longestHeld = 3;
+    m_tail.append(bytes.last(std::min(bytes.size(), longestHeld)));
+    m_tail = m_tail.right(longestHeld);
+    return m_decoder.decode(bytes);
+}
+
+// The converter keeps what it holds to itself. A line feed cannot continue a character, so it
+// comes out alone unless something was held; the held bytes are then the longest end of the tail
+// that a fresh converter also holds whole (a trail byte that could start a character is not).
+QByteArray CodePageDecoder::takeHeld()
+{
+    QByteArray held;
+    if (QString(m_decoder.decode(QByteArrayView("\n", 1))).size() > 1) {
+        for (qsizetype size = m_tail.size(); size > 0 && held.isEmpty(); --size) {
+            QStringDecoder fresh(m_name.constData());
+            if (QString(fresh.decode(m_tail.right(size))).isEmpty())
+                held = m_tail.right(size);
+        }
+    }
+    reset();
+    return held;
+}
 
 void CodePageDecoder::reset()
 {
     m_name = CodePage::system();
     m_decoder = QStringDecoder(m_name.constData());
+    m_tail.clear();
 }

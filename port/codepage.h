@@ -29,9 +29,13 @@ class CodePageDecoder {
 public:
     CodePageDecoder();
     QString decode(QByteArrayView bytes);
+    // The bytes of an incomplete character held back for the next piece; the decoder starts
+    // afresh.
+    QByteArray takeHeld();
     void reset();
 
 private:
     QByteArray m_name;
     QStringDecoder m_decoder;
+    QByteArray m_tail; // the last bytes fed, as many as a held character can have
 };

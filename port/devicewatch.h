@@ -18,6 +18,7 @@ public:
     // The resolver gives the device path of COMn, or an empty string while it is absent.
     explicit DeviceWatch(Resolver resolver, QObject* parent = nullptr);
 
+    void setResolver(Resolver resolver) { m_resolve = std::move(resolver); }
     void watch(int port);
     void cancel();
     bool isWatching() const { return m_poll.isActive(); }

@@ -1,12 +1,19 @@
 #include "port/portsession.h"
 
+#include "port/comnames.h"
 #include "port/serialcomponent.h"
 
 namespace {
 
-PortView closedView(const QString& status) { return { {}, status, PortView::Lamp::Closed }; }
+PortView closedView(const QString& status) { return { {}, status, PortView::Lamp::Closed, {} }; }
 
 } // namespace
+
+PortSession::PortSession(SerialComponent& serial, DeviceWatch::Resolver resolver)
+    : m_serial(serial)
+    , m_watch(resolver ? std::move(resolver) : [](int port) { return ComNames::resolve(port); })
+{
+}
 
 PortView PortSession::start(const SelectionTexts& boxes)
 {
@@ -22,15 +29,17 @@ PortView PortSession::start(const SelectionTexts& boxes)
 // connection.
 PortView PortSession::pick(const SelectionTexts& boxes)
 {
+    m_watch.cancel();
     try {
         return open(Opening::Apply, convertSelection(boxes), boxes);
     } catch (const SelectionError& error) {
-        return { { error.message() }, {}, PortView::Lamp::Unchanged };
+        return { { error.message() }, {}, PortView::Lamp::Unchanged, {} };
     }
 }
 
 PortView PortSession::toggle(const SelectionTexts& boxes)
 {
+    m_watch.cancel();
     if (m_serial.portOpen())
         return close();
     PortArguments arguments;
@@ -52,14 +61,44 @@ PortView PortSession::toggle(const SelectionTexts& boxes)
 
 PortView PortSession::close()
 {
+    m_watch.cancel();
     closeIfOpen();
     return closedView(StatusText::closed());
+}
+
+PortView PortSession::lost()
+{
+    PortView view = close();
+    if (m_lastOpened)
+        m_watch.watch(m_lastOpened->arguments.port);
+    return view;
+}
+
+PortView PortSession::returned()
+{
+    if (!m_lastOpened || m_serial.portOpen())
+        return {};
+    m_watch.cancel();
+    const Opened opened = *m_lastOpened;
+    if (m_serial.setSettings(opened.arguments) && m_serial.setPortOpen(true) && m_serial.portOpen())
+        return { {}, StatusText::open(opened.boxes), PortView::Lamp::Open, QStringLiteral("") };
+    const QString reason = m_serial.errorString();
+    closeIfOpen();
+    m_watch.watch(opened.arguments.port);
+    return { {}, {}, PortView::Lamp::Unchanged, reason };
+}
+
+void PortSession::end()
+{
+    m_watch.cancel();
+    closeIfOpen();
 }
 
 PortView PortSession::open(
     Opening opening, const PortArguments& arguments, const SelectionTexts& boxes)
 {
     const bool startUp = opening == Opening::StartUp;
+    m_watch.cancel();
     closeIfOpen();
     bool opened = m_serial.setSettings(arguments);
     if (startUp) {
@@ -74,7 +113,9 @@ PortView PortSession::open(
     }
     opened = opened && m_serial.setPortOpen(true);
     if (!opened) {
+        const QString reason = m_serial.errorString();
         PortView view = close();
+        view.reason = reason;
         view.message = startUp
             ? Message { QStringLiteral("没有发现此串口或被占用"), Message::Icon::Warning, true }
             : Message { QStringLiteral("没有成功，请重试【检查端口是否被占用，或者端口号正确】") };
@@ -84,9 +125,11 @@ PortView PortSession::open(
         // At start-up the switch and lamp as built say "open"; left alone they would contradict
         // the port.
         return closedView(StatusText::closed());
+    m_lastOpened = Opened { arguments, boxes };
+    const QString noReason(QStringLiteral(""));
     if (startUp)
-        return { {}, StatusText::open(boxes), PortView::Lamp::Unchanged };
-    return { {}, StatusText::applied(boxes), PortView::Lamp::Open };
+        return { {}, StatusText::open(boxes), PortView::Lamp::Unchanged, noReason };
+    return { {}, StatusText::applied(boxes), PortView::Lamp::Open, noReason };
 }
 
 void PortSession::closeIfOpen()

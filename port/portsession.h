@@ -1,7 +1,10 @@
 #pragma once
 
+#include "port/devicewatch.h"
 #include "port/message.h"
 #include "port/portsettings.h"
+
+#include <optional>
 
 class SerialComponent;
 
@@ -12,6 +15,9 @@ struct PortView {
     Message message;
     QString status;
     Lamp lamp = Lamp::Unchanged;
+    // Why an open failed, for the status line's tooltip and standard error; empty after an open
+    // that worked, null where no open was tried.
+    QString reason;
 };
 
 // Opening, re-opening and closing the port from the five setting boxes' texts. The open state is
@@ -19,12 +25,14 @@ struct PortView {
 // one path and differ only where they must: the start-up sets the buffers and thresholds, reports
 // failure with message A (OK and Cancel) and leaves the caption and lamp as built on success; a
 // re-open reports with message B and shows the state it reached.
+//
+// After the device of an open port goes away (not after the user closed it), the session watches
+// for the port to resolve to a device again and then re-opens it as it was; any other port step
+// ends the watch.
 class PortSession {
 public:
-    explicit PortSession(SerialComponent& serial)
-        : m_serial(serial)
-    {
-    }
+    // The resolver is the lookup the backend's open uses (ComNames::resolve unless replaced).
+    explicit PortSession(SerialComponent& serial, DeviceWatch::Resolver resolver = {});
 
     // Start-up: closes the port if open and opens what the boxes show.
     PortView start(const SelectionTexts& boxes);
@@ -34,8 +42,16 @@ public:
     // The switch: closes an open port, else opens what the boxes show (ending silently when they
     // cannot be converted).
     PortView toggle(const SelectionTexts& boxes);
-    // Also after the device went away.
     PortView close();
+    // The device went away: the closed state, and the watch for its return starts.
+    PortView lost();
+    // The watch saw the device again: re-opens with the settings it had and shows the open state
+    // as the switch would. A refused open goes on watching and shows nothing but the reason.
+    PortView returned();
+    // Quit: the port closes and the watch ends.
+    void end();
+    // returned() is called on its signal.
+    DeviceWatch& watch() { return m_watch; }
 
 private:
     enum class Opening { StartUp, Apply };
@@ -43,4 +59,10 @@ private:
     void closeIfOpen();
 
     SerialComponent& m_serial;
+    DeviceWatch m_watch;
+    struct Opened {
+        PortArguments arguments;
+        SelectionTexts boxes;
+    };
+    std::optional<Opened> m_lastOpened;
 };

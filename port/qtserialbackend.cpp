@@ -1,6 +1,7 @@
 #include "port/qtserialbackend.h"
 
 #include "port/comnames.h"
+#include "port/openfailure.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -134,12 +135,13 @@ QString QtSerialBackend::open(int port, const LineSettings& line)
 
     const QString path = ComNames::resolve(port);
     if (path.isEmpty())
-        return QStringLiteral("no such port");
+        return OpenFailure::text(OpenFailure::Reason::NoDevice);
 
     m_port.setPortName(path);
     m_port.clearError();
     if (!m_port.open(QIODevice::ReadWrite))
-        return QStringLiteral("open refused: ") + m_port.errorString();
+        return OpenFailure::text(OpenFailure::classify(m_port.error(), path)) + QStringLiteral("（")
+            + path + QStringLiteral("：") + m_port.errorString() + QStringLiteral("）");
     // The framing setters' own verdicts are not trusted either way (a pseudo-terminal fails the
     // data bits although nothing is wrong); what the tty reports afterwards decides.
     bool applied = m_port.setBaudRate(line.baud);
@@ -151,7 +153,8 @@ QString QtSerialBackend::open(int port, const LineSettings& line)
     if (!applied) {
         const QString reason = m_port.errorString();
         m_port.close();
-        return QStringLiteral("settings refused by the driver: ") + reason;
+        return OpenFailure::text(OpenFailure::Reason::SettingsRefused) + QStringLiteral("（")
+            + reason + QStringLiteral("）");
     }
     m_devicePath = path;
     m_state = State::Open;
@@ -195,10 +198,11 @@ void QtSerialBackend::feed()
     }
 }
 
-void QtSerialBackend::onBytesWritten()
+void QtSerialBackend::onBytesWritten(qint64 bytes)
 {
     if (m_state != State::Open)
         return;
+    Q_EMIT sent(bytes);
     feed();
     if (m_sendPending && m_queue.empty() && m_port.bytesToWrite() == 0) {
         m_sendPending = false;

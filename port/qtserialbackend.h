@@ -47,7 +47,7 @@ private:
     };
 
     void feed();
-    void onBytesWritten();
+    void onBytesWritten(qint64 bytes);
     void onReadyRead();
     void handOn();
     void onError(QSerialPort::SerialPortError error);

@@ -22,7 +22,7 @@ class SerialBackend : public QObject {
 public:
     using QObject::QObject;
 
-    // An empty text when the port is open, otherwise why it was refused.
+    // An empty text when the port is open, otherwise why it was refused, in the user's words.
     virtual QString open(int port, const LineSettings& line) = 0;
     // Discards what waits in both directions.
     virtual void close() = 0;
@@ -36,6 +36,8 @@ public:
 
 Q_SIGNALS:
     void received(const QByteArray& bytes);
+    // Bytes that left the queue for the device; bytes discarded are never reported.
+    void sent(qint64 bytes);
     // Everything queued has left.
     void drained();
     // The device went away while open; the port is closed by now.

@@ -7,6 +7,7 @@ SerialComponent::SerialComponent(std::unique_ptr<SerialBackend> backend, QObject
     , m_backend(std::move(backend))
 {
     connect(m_backend.get(), &SerialBackend::received, this, &SerialComponent::onReceived);
+    connect(m_backend.get(), &SerialBackend::sent, this, &SerialComponent::sent);
     connect(m_backend.get(), &SerialBackend::drained, this, [this] { Q_EMIT onComm(EventSend); });
     connect(m_backend.get(), &SerialBackend::lost, this, &SerialComponent::onLost);
 }
@@ -56,11 +57,11 @@ bool SerialComponent::setPortOpen(bool open)
         return true;
     }
     if (portOpen())
-        m_error = QStringLiteral("the port is already open");
+        m_error = QStringLiteral("串口已经打开");
     else if (const std::optional<LineSettings> line = lineSettings(m_settings))
         m_error = m_backend->open(m_settings.port, *line);
     else
-        m_error = QStringLiteral("settings refused: ") + settingsString(m_settings);
+        m_error = QStringLiteral("串口参数无效：") + settingsString(m_settings);
     if (!m_error.isEmpty())
         return false;
     m_input.clear();
@@ -79,6 +80,10 @@ qint64 SerialComponent::output(const QByteArray& bytes)
 {
     if (!portOpen())
         return -1;
+    // Bounded, so a timer faster than the line cannot pile up output that flows on long after.
+    const qint64 pending = m_backend->pendingOutput();
+    if (pending > 0 && pending + bytes.size() > m_outBufferSize)
+        return -1;
     if (!bytes.isEmpty())
         m_backend->write(bytes);
     return bytes.size();
@@ -93,11 +98,13 @@ QString SerialComponent::inputText(qint64* byteCount)
     return m_decoder.decode(bytes);
 }
 
-QByteArray SerialComponent::inputBytes()
+QByteArray SerialComponent::inputBytes(qint64* byteCount)
 {
-    m_decoder.reset();
-    QByteArray bytes;
-    bytes.swap(m_input);
+    if (byteCount)
+        *byteCount = m_input.size();
+    QByteArray bytes = m_decoder.takeHeld();
+    bytes += m_input;
+    m_input.clear();
     return bytes;
 }
 

@@ -15,8 +15,8 @@ class SerialBackend;
 // an open state, an input mode, writes that queue and return, reads of everything waiting, and
 // one event whose code says what happened. The device itself is the backend's.
 //
-// Nothing here throws: a refused open returns false (errorString() says why) and a write while
-// closed returns -1.
+// Nothing here throws: a refused open returns false (errorString() says why, in Chinese) and a
+// refused write returns -1.
 class SerialComponent : public QObject {
     Q_OBJECT
 public:
@@ -34,8 +34,8 @@ public:
     bool setSettings(const PortArguments& settings);
     const PortArguments& settings() const { return m_settings; }
 
-    // Kept only: the input side never drops bytes, and every arrival and every drained send
-    // raises its event.
+    // Kept only, except OutBufferSize: the input side never drops bytes, and every arrival and
+    // every drained send raises its event.
     void setInBufferSize(int size) { m_inBufferSize = size; }
     void setOutBufferSize(int size) { m_outBufferSize = size; }
     void setSThreshold(int threshold) { m_sThreshold = threshold; }
@@ -56,18 +56,22 @@ public:
     int inputMode() const { return m_inputMode; }
 
     // Text goes out in the system code page, bytes unchanged. The number of bytes queued, or -1
-    // when the port is closed. Nothing written raises no send event.
+    // when the port is closed or the write would take the output still pending past
+    // OutBufferSize (a write into an empty queue is taken whole). Nothing written raises no send
+    // event.
     qint64 output(QStringView text);
     qint64 output(const QByteArray& bytes);
 
     // Everything waiting, removed: decoded with the system code page, keeping an incomplete
-    // trailing character for the next read (byteCount: raw bytes consumed), or as bytes. A raw
-    // read drops a character half-read as text.
+    // trailing character for the next read, or as bytes, led by the bytes of a character a text
+    // read held back. byteCount: the raw bytes taken from the input, each counted once.
     QString inputText(qint64* byteCount = nullptr);
-    QByteArray inputBytes();
+    QByteArray inputBytes(qint64* byteCount = nullptr);
 
 Q_SIGNALS:
     void onComm(int commEvent);
+    // Bytes that have left for the device; what a close, a loss or a discard drops never does.
+    void sent(qint64 bytes);
 
 private:
     void onReceived(const QByteArray& bytes);

@@ -20,6 +20,7 @@ void ByteCounters::countPending()
 void ByteCounters::reset()
 {
     m_sent = 0;
+    m_pending = 0;
     m_received = 0;
     m_nextAutoClear = autoClearStep;
 }

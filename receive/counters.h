@@ -3,7 +3,8 @@
 #include <QString>
 
 // The received and sent byte counts, the received count at which the display next empties itself,
-// and the sent bytes that wait for the next send event.
+// and the bytes that have left for the device and wait for the next send event to be counted.
+// Only bytes that left are ever counted: what a close, a loss or a re-open drops never is.
 class ByteCounters {
 public:
     // The automatic clearing fires each time this many more bytes have arrived.
@@ -15,12 +16,10 @@ public:
     // True when the display is to be emptied now: automatic clearing is on and the count has
     // reached the mark, which then moves a further step on.
     bool addReceived(qint64 bytes, bool autoClear);
-    // A hexadecimal send counts its bytes at once.
-    void addSent(qint64 bytes) { m_sent += bytes; }
-    // Text and file writes are counted at the next send event, once.
-    void addPending(qint64 bytes) { m_pending += bytes; }
+    void addPending(qint64 bytesLeft) { m_pending += bytesLeft; }
+    // The send event.
     void countPending();
-    // Both counts to 0 and the mark back to its first place.
+    // Both counts and what is pending to 0, the mark back to its first place.
     void reset();
 
     QString receivedText() const; // "RX:12"

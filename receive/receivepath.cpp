@@ -19,10 +19,11 @@ Arrival ReceivePath::text(bool autoClear)
 Arrival ReceivePath::hex(bool autoClear)
 {
     Arrival arrival;
-    const QByteArray bytes = m_serial.inputBytes();
+    qint64 count = 0;
+    const QByteArray bytes = m_serial.inputBytes(&count);
     if (!bytes.isEmpty())
         arrival.hexPairs = HexFormat::pairs(bytes);
-    arrival.clear = m_counters.addReceived(bytes.size(), autoClear);
+    arrival.clear = m_counters.addReceived(count, autoClear);
     arrival.count = m_counters.receivedText();
     return arrival;
 }

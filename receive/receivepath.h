@@ -28,7 +28,8 @@ public:
     // byte the code page cannot map would be miscounted by re-encoding the decoded text. While
     // the display is stopped the text is counted and dropped.
     Arrival text(bool autoClear);
-    // Every byte delivered is formatted and counted, stopped or not.
+    // Every byte delivered is formatted and counted, stopped or not; a byte a text read held back
+    // (already counted) is shown first.
     Arrival hex(bool autoClear);
 
     bool stopped() const { return m_stopped; }

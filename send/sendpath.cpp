@@ -1,7 +1,6 @@
 #include "send/sendpath.h"
 
 #include "port/serialcomponent.h"
-#include "receive/counters.h"
 #include "send/sendlogic.h"
 
 #include <QFile>
@@ -35,15 +34,11 @@ bool SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
 {
     if (hexSend) {
         m_serial.setInputMode(SerialComponent::InputBinary);
-        const QByteArray bytes = SendLogic::hexBytes(box);
-        m_counters.addSent(bytes.size());
-        m_serial.output(bytes);
-        return true;
+        m_serial.output(SendLogic::hexBytes(box));
+    } else {
+        m_serial.setInputMode(textInputMode(hexReceive));
+        m_serial.output(SendLogic::trimBlanks(box));
     }
-    m_serial.setInputMode(textInputMode(hexReceive));
-    const qint64 written = m_serial.output(SendLogic::trimBlanks(box));
-    if (written > 0)
-        m_counters.addPending(written);
     return false;
 }
 
@@ -76,9 +71,7 @@ Message SendPath::sendFile(bool hexReceive)
     if (m_fileText.isEmpty())
         return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
     m_serial.setInputMode(textInputMode(hexReceive));
-    const qint64 written = m_serial.output(SendLogic::trimBlankBytes(m_fileText));
-    if (written > 0)
-        m_counters.addPending(written);
+    m_serial.output(SendLogic::trimBlankBytes(m_fileText));
     return {};
 }
 

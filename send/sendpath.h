@@ -8,7 +8,6 @@
 
 #include <optional>
 
-class ByteCounters;
 class SerialComponent;
 
 // Sending the send box as text or hexadecimal bytes, and a chosen file as it was read. Text and
@@ -16,9 +15,8 @@ class SerialComponent;
 // leaves it binary.
 class SendPath {
 public:
-    SendPath(SerialComponent& serial, ByteCounters& counters)
+    explicit SendPath(SerialComponent& serial)
         : m_serial(serial)
-        , m_counters(counters)
     {
     }
 
@@ -28,9 +26,10 @@ public:
         bool counted = false; // the sent count changed, so its box must show it
     };
     Sent send(QStringView box, bool hexSend, bool hexReceive);
-    // The send itself, shared with the automatic send. Hexadecimal bytes are counted before they
-    // are written, so a refused write keeps its count (and true is returned); text is counted at
-    // the next send event by the bytes that were accepted.
+    // The send itself, shared with the automatic send. Nothing is counted here, hexadecimal bytes
+    // included: the counters take bytes as they leave, so a write the component refuses (port
+    // closed, output pending past its bound) or a close that drops it counts nothing. Returns
+    // whether the count changed (never).
     bool sendBox(QStringView box, bool hexSend, bool hexReceive);
 
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
@@ -40,7 +39,6 @@ public:
 
 private:
     SerialComponent& m_serial;
-    ByteCounters& m_counters;
     QByteArray m_fileText;
 };
 

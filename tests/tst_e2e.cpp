@@ -8,6 +8,7 @@
 #include "support/windowfixture.h"
 
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -124,6 +125,30 @@ private Q_SLOTS:
         QCOMPARE(m_pty->readPumping(bytes.size()), bytes);
         QTRY_COMPARE(window->sentCount(), bytes.size());
         QCOMPARE(m_pty->readAvailable(), QByteArray());
+    }
+
+    // A send every millisecond to a device that stops reading: the queue stays within one output
+    // buffer, and after the untick only what was queued comes out, all of it counted.
+    void autoSendToAReaderThatPauses()
+    {
+        startWindow();
+        control<QPlainTextEdit>("TxtSend")->setPlainText(QString(200, u'a'));
+        type("TxtAutoSendTime", u"1"_s);
+        qint64 mostPending = 0;
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, this,
+            [&] { mostPending = std::max(mostPending, m_serial->outBufferCount()); });
+        sample.start(0);
+        click("ChkAutoSend");
+        QTRY_VERIFY(m_serial->outBufferCount() > 4096 - 200); // the pty is full, the queue too
+        click("ChkAutoSend");
+        // What the device side holds already, then what the program still had queued.
+        const qsizetype delivered = m_pty->readAvailable().size();
+        const qint64 queued = m_serial->outBufferCount();
+        QCOMPARE(m_pty->readPumping(queued + 1, 500).size(), queued);
+        QTRY_COMPARE(window->sentCount(), delivered + queued);
+        QCOMPARE((delivered + queued) % 200, 0);
+        QVERIFY(mostPending <= 4096);
     }
 };
 

@@ -23,7 +23,8 @@ QString render(const PortView& view)
 {
     static const char* const lamps[] = { "unchanged", "open", "closed" };
     return render(view.message) + u" | "_s + (view.status.isNull() ? u"-"_s : view.status)
-        + u" | "_s + QLatin1String(lamps[int(view.lamp)]);
+        + u" | "_s + QLatin1String(lamps[int(view.lamp)])
+        + (view.reason.isEmpty() ? QString() : u" ("_s + view.reason + u')');
 }
 
 } // namespace
@@ -46,7 +47,8 @@ private Q_SLOTS:
             = [](const char* name, const QString& steps, const QString& view,
                   const QString& calls) { QTest::newRow(name) << steps << view << calls; };
         row("start", u"start"_s, u" | 串口：COM1 打开，9600,N,8,1 | unchanged"_s, open1);
-        row("start, absent", u"absent; start"_s, a + u" | "_s + closed + u" | closed"_s, open1);
+        row("start, absent", u"absent; start"_s, a + u" | "_s + closed + u" | closed (absent)"_s,
+            open1);
         row("start, opens but stays closed", u"silent; start"_s, u" | "_s + closed + u" | closed"_s,
             open1);
         row("pick reopens with all five", u"start; baud 19200; parity ODD; port COM12; pick"_s,
@@ -57,10 +59,11 @@ private Q_SLOTS:
             open1 + u", close, open 1 9600,N,8,2"_s);
         row("pick while closed opens", u"start; toggle; pick"_s,
             u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", close, "_s + open1);
-        row("pick, absent", u"start; absent; pick"_s, b + u" | "_s + closed + u" | closed"_s,
-            open1 + u", close, "_s + open1);
+        row("pick, absent", u"start; absent; pick"_s,
+            b + u" | "_s + closed + u" | closed (absent)"_s, open1 + u", close, "_s + open1);
         row("pick, settings a UART refuses", u"start; data 4; pick"_s,
-            b + u" | "_s + closed + u" | closed"_s, open1 + u", close"_s);
+            b + u" | "_s + closed + u" | closed (串口参数无效：9600,N,4,1)"_s,
+            open1 + u", close"_s);
         row("pick, data bits that do not convert keep the port", u"start; data abc; pick"_s,
             u"数据位无效：“abc”（应为数字） | - | unchanged"_s, open1);
         row("switch closes", u"start; toggle"_s, u" | "_s + closed + u" | closed"_s,
@@ -68,14 +71,30 @@ private Q_SLOTS:
         row("switch opens", u"start; toggle; port COM3; toggle"_s,
             u" | 串口：COM3 打开，9600,N,8,1 | open"_s, open1 + u", close, open 3 9600,N,8,1"_s);
         row("switch, absent", u"start; toggle; absent; toggle"_s,
-            b + u" | 串口状态：COM关闭 | closed"_s, open1 + u", close, "_s + open1);
+            b + u" | 串口状态：COM关闭 | closed (absent)"_s, open1 + u", close, "_s + open1);
         row("switch, stays closed", u"start; toggle; silent; toggle"_s,
             u" | 串口状态：COM关闭 | closed"_s, open1 + u", close, "_s + open1);
         row("switch, bad port number is silent", u"start; toggle; port COM-1; toggle"_s,
             u" | - | unchanged"_s, open1 + u", close"_s);
+        // After a device loss the session watches for the port until it re-opens it or the user
+        // does anything with the port; "return" is the watch seeing the device again.
+        const QString reopened = u", open 1 600,N,8,1"_s;
+        row("loss: closed, watching", u"start; lose"_s, u" | "_s + closed + u" | closed watching"_s,
+            open1);
+        row("return: the settings it had, shown as the switch would",
+            u"baud 600; start; lose; baud 19200; return"_s,
+            u" | 串口：COM1 打开，600,N,8,1 | open"_s, u"open 1 600,N,8,1"_s + reopened);
+        row("return refused: still watching, only the reason", u"start; lose; absent; return"_s,
+            u" | - | unchanged (absent) watching"_s, open1 + u", "_s + open1);
+        row("the switch ends the watch", u"start; lose; absent; toggle"_s,
+            b + u" | 串口状态：COM关闭 | closed (absent)"_s, open1 + u", "_s + open1);
+        row("a pick ends the watch", u"start; lose; pick"_s,
+            u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", "_s + open1);
+        row("quit ends the watch", u"start; lose; end"_s, u" | - | unchanged"_s, open1);
     }
 
-    // Steps: "start", "pick", "toggle", "close"; "absent" or "silent" for the opens that follow;
+    // Steps: "start", "pick", "toggle", "close", "lose", "return", "end"; "absent" or "silent" for
+    // the opens that follow;
     // "port", "baud", "parity", "data" or "stop" followed by a box's new text.
     void port()
     {
@@ -96,6 +115,12 @@ private Q_SLOTS:
                 last = session.toggle(boxes);
             else if (verb == u"close")
                 last = session.close();
+            else if (verb == u"lose")
+                fakes.device->loseDevice(), last = session.lost();
+            else if (verb == u"return")
+                last = session.returned();
+            else if (verb == u"end")
+                session.end(), last = {};
             else if (verb == u"absent")
                 fakes.device->absentPorts = { 1 };
             else if (verb == u"silent")
@@ -106,7 +131,7 @@ private Q_SLOTS:
             if (texts.contains(verb))
                 *texts[verb] = text;
         }
-        QCOMPARE(render(last), view);
+        QCOMPARE(render(last) + (session.watch().isWatching() ? u" watching"_s : QString()), view);
         QCOMPARE(fakes.device->calls.join(u", "_s), calls);
     }
 
@@ -127,8 +152,6 @@ private Q_SLOTS:
         row("not again before a further 65535", u"auto; text* 65535; text* 65534"_s,
             u"…|RX:131069|1"_s);
         row("again after a further 65535", u"auto; text* 65535; text* 65535"_s, u"|RX:131070|2"_s);
-        row("stopped text moves the mark", u"auto; stop; text* 65535"_s, u"|RX:65535|1"_s);
-        row("hex moves the mark", u"auto; hex* 65535"_s, u"|RX:65535|1"_s);
         row("reset puts the mark back", u"auto; text* 65535; text* 9; reset; text* 65535"_s,
             u"|RX:65535|2"_s);
         row("unticked never clears", u"text* 65535; text* 65535"_s, u"…|RX:131070|0"_s);

@@ -3,6 +3,7 @@
 #include "app/helpwindow.h"
 #include "app/intervaltimer.h"
 #include "port/codepage.h"
+#include "port/devicewatch.h"
 #include "support/windowfixture.h"
 
 #include <QApplication>
@@ -242,8 +243,8 @@ private Q_SLOTS:
         row("text send counted when drained, read as the display",
             u"click ChkHexReceive; type TxtSend   AB ; click CmdSend; drain"_s,
             { u"written=AB"_s, u"counts=RX收:0 TX:2"_s, u"mode=1"_s });
-        row("hex send counted at once, read as binary; a no-break space is no blank",
-            u"type TxtSend 01 41\u00A042; click ChkHexSend; click CmdSend"_s,
+        row("hex send counted when it leaves, read as binary; a no-break space is no blank",
+            u"type TxtSend 01 41\u00A042; click ChkHexSend; click CmdSend; drain"_s,
             { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s, u"mode=1"_s });
         row("send and auto send, port closed",
             u"click CmdSwitch; click CmdSend; click ChkAutoSend"_s,
@@ -296,6 +297,59 @@ private Q_SLOTS:
         }
         for (const QString& expectation : expected)
             QCOMPARE(observe(expectation.section(u'=', 0, 0)), expectation.section(u'=', 1));
+    }
+
+    // The sent count takes only bytes that left ("leave N" lets N of the queue go), and a lost
+    // device that comes back ("back") re-opens the port by itself unless the user acted first.
+    void sentCountAndReturn_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected"); // counts | status | caption | lamp
+        const auto row = [](const char* name, const QString& steps, const QString& expected) {
+            QTest::newRow(name) << steps << expected;
+        };
+        const QString opened = u" | 串口：COM1 打开，9600,N,8,1 | 关闭串口 | red"_s;
+        const QString text = u"type TxtSend abcdef; click CmdSend; leave 2; "_s;
+        const QString file = u"file abcdef; click CmdSendFile; leave 2; "_s;
+        const QString sendAB = u"; type TxtSend AB; click CmdSend; drain"_s;
+        row("close", file + u"click CmdSwitch; click CmdSwitch"_s + sendAB,
+            u"RX收:0 TX:4"_s + opened);
+        row("loss, then the device returns", text + u"absent; lose; back; reopened"_s + sendAB,
+            u"RX收:0 TX:4"_s + opened);
+        row("re-open on a pick", file + u"pick CboBaudrate 600"_s + sendAB,
+            u"RX收:0 TX:4 | 串口状态：COM1 OPEND，600,N,8,1 | 关闭串口 | red"_s);
+        row("counter reset: what leaves later counts", text + u"click CmdClearCounter; drain"_s,
+            u"RX:0 TX:4"_s + opened);
+        row("refused: past the output bound, hex too",
+            u"file "_s + QString(4096, u'f')
+                + u"; click CmdSendFile; type TxtSend 41; click ChkHexSend; click CmdSend; drain"_s,
+            u"RX收:0 TX:4096"_s + opened);
+        row("the switch while waiting ends the watch",
+            u"absent; lose; click CmdSwitch; back; stays"_s,
+            u"RX收:0 TX发:0 | 串口状态：COM关闭 | 打开串口 | dark"_s);
+    }
+
+    void sentCountAndReturn()
+    {
+        QFETCH(QString, steps);
+        window->setComResolver([this](int port) {
+            return fakes->device->absentPorts.contains(port) ? QString() : u"/dev/fake"_s;
+        });
+        for (const QString& step : steps.split(u"; "_s)) {
+            const int opens = fakes->device->openCount;
+            if (step.startsWith(u"leave "))
+                fakes->device->leave(step.section(u' ', 1).toInt());
+            else if (step == u"back")
+                fakes->device->absentPorts.clear();
+            else if (step == u"reopened")
+                QTRY_VERIFY(fakes->serial.portOpen());
+            else if (step == u"stays") // two polls of the watch would have re-opened it
+                QVERIFY(!QTest::qWaitFor(
+                    [&] { return fakes->device->openCount > opens; }, 2 * DeviceWatch::pollMs));
+            else
+                run(step);
+        }
+        QTEST(observe(u"counts"_s) + u" | "_s + indicators(), "expected");
     }
 
     void windowAsBuilt()

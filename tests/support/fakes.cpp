@@ -23,11 +23,21 @@ void FakeBackend::close()
     if (m_open)
         calls << QStringLiteral("close");
     m_open = false;
+    m_queued = 0;
+}
+
+void FakeBackend::leave(qint64 bytes)
+{
+    bytes = std::min(bytes, m_queued);
+    m_queued -= bytes;
+    if (bytes > 0)
+        Q_EMIT sent(bytes);
 }
 
 void FakeBackend::loseDevice()
 {
     m_open = false;
+    m_queued = 0;
     Q_EMIT lost();
 }
 

@@ -17,13 +17,23 @@ public:
     QString open(int port, const LineSettings& line) override;
     void close() override;
     bool isOpen() const override { return m_open; }
-    void write(const QByteArray& bytes) override { written += bytes; }
-    qint64 pendingOutput() const override { return 0; }
+    void write(const QByteArray& bytes) override
+    {
+        written += bytes;
+        m_queued += bytes.size();
+    }
+    qint64 pendingOutput() const override { return m_queued; }
     void discardInput() override { }
-    void discardOutput() override { }
+    void discardOutput() override { m_queued = 0; }
 
     void deliver(const QByteArray& bytes) { Q_EMIT received(bytes); }
-    void drain() { Q_EMIT drained(); }
+    // Lets `bytes` of the queue leave; drain() lets the rest leave and says it is empty.
+    void leave(qint64 bytes);
+    void drain()
+    {
+        leave(m_queued);
+        Q_EMIT drained();
+    }
     void loseDevice();
 
     QList<int> absentPorts; // port 0 is always absent
@@ -34,6 +44,7 @@ public:
 
 private:
     bool m_open = false;
+    qint64 m_queued = 0;
 };
 
 // Answers every box at once and remembers what was asked.

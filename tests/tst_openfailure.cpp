@@ -1,46 +1,11 @@
-#include "port/devicewatch.h"
 #include "port/openfailure.h"
 
-#include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QtTest>
 
-class DeviceWatchTest : public QObject {
+class OpenFailureTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void reportsOnceWhenThePortReturns()
-    {
-        QString present;
-        int asked = 0;
-        DeviceWatch watch([&](int port) {
-            ++asked;
-            return port == 3 ? present : QString();
-        });
-        QSignalSpy returned(&watch, &DeviceWatch::returned);
-        watch.watch(3);
-        QTRY_VERIFY(asked >= 2);
-        QCOMPARE(returned.size(), 0);
-        present = QStringLiteral("/dev/ttyUSB0");
-        QTRY_COMPARE(returned.size(), 1);
-        QCOMPARE(returned.at(0).at(0).toInt(), 3);
-        QCOMPARE(returned.at(0).at(1).toString(), present);
-        QVERIFY(!watch.isWatching());
-    }
-
-    void cancelledWatchAsksNothing()
-    {
-        int asked = 0;
-        DeviceWatch watch([&](int) {
-            ++asked;
-            return QString();
-        });
-        watch.watch(1);
-        watch.cancel();
-        QVERIFY(!watch.isWatching());
-        QTest::qWait(2 * DeviceWatch::pollMs);
-        QCOMPARE(asked, 0);
-    }
-
     void openFailureReasons_data()
     {
         QTest::addColumn<int>("error");
@@ -69,5 +34,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(DeviceWatchTest)
-#include "tst_devicewatch.moc"
+QTEST_GUILESS_MAIN(OpenFailureTest)
+#include "tst_openfailure.moc"
