@@ -185,7 +185,6 @@ void ReceiveView::afterAppend()
         return;
     }
     showFrame();
-    m_frame.start(m_frameMs, this);
 }
 
 // Data may arrive thousands of times a second: the first append after a quiet spell shows at
@@ -196,21 +195,37 @@ void ReceiveView::showFrame()
 {
     const qint64 oldTop = m_top;
     const qint64 oldLast = m_shownLastRow;
+    const qint64 oldEnd = m_shownEnd;
     syncScrollBar(true);
     m_shownLastRow = m_text.rowCount() - 1;
+    m_shownEnd = m_text.length();
     const qint64 rows = m_top - oldTop;
     const bool keep = m_keepShown && m_paintedSinceFrame && rows >= 0 && rows < pageRows()
-        && oldLast <= m_shownLastRow;
+        && oldLast <= m_shownLastRow && oldEnd <= m_shownEnd;
     m_keepShown = true;
     m_paintedSinceFrame = false;
+    // Text that scrolls by a page a frame cannot be read; it is shown less often.
+    const int interval = rows >= pageRows() ? 3 * m_frameMs : m_frameMs;
+    if (!m_frame.isActive() || interval != m_frameInterval) {
+        m_frameInterval = interval;
+        m_frame.start(interval, this);
+    }
     if (!keep) {
         viewport()->update();
         return;
     }
     if (rows > 0)
         viewport()->scroll(0, int(-rows * m_lineHeight));
-    const int y = int(std::max<qint64>((oldLast - m_top) * m_lineHeight, 0));
-    viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
+    // The last row shown changes from where it ended (or from where a word moved down, with the
+    // caret just before); the rows after it are new.
+    const qint64 y = (oldLast - m_top) * m_lineHeight;
+    if (y >= 0) {
+        const qint64 from = std::min(oldEnd, m_text.rowEnd(oldLast));
+        const int x = margin + int(std::floor(xInRow(oldLast, from))) - 1;
+        viewport()->update(x, int(y), viewport()->width() - x, m_lineHeight);
+    }
+    const int below = int(std::max<qint64>(y + m_lineHeight, 0));
+    viewport()->update(0, below, viewport()->width(), viewport()->height() - below);
 }
 
 void ReceiveView::repaintAll()
@@ -457,53 +472,71 @@ void ReceiveView::paintEvent(QPaintEvent* event)
     const QColor textColour = colours.color(QPalette::Text);
     const QColor highlightedColour = colours.color(QPalette::HighlightedText);
     const qint64 first = firstVisibleRow();
-    const QRect area = event->rect();
-    const qint64 top = first + std::max(area.top(), 0) / m_lineHeight;
-    const qint64 bottom = std::min(first + area.bottom() / m_lineHeight, m_text.rowCount() - 1);
     const qint64 selFrom = selectionStart();
     const qint64 selTo = selectionEnd();
     const qreal maxX = viewport()->width();
 
-    for (qint64 row = top; row <= bottom; ++row) {
-        const RowLayout layout = m_text.layoutRow(row, maxX);
-        const int y = int((row - first) * m_lineHeight);
-        const qint64 end = layout.start + layout.chars.size();
-        const auto selected = [&](qint64 pos) { return pos >= selFrom && pos < selTo; };
-        if (selFrom < selTo && selFrom < end && selTo > layout.start) {
-            const qreal from = layout.x[size_t(std::max(selFrom, layout.start) - layout.start)];
-            const qreal to = layout.x[size_t(std::min(selTo, end) - layout.start)];
-            painter.fillRect(QRectF(margin + from, y, to - from, m_lineHeight),
-                colours.brush(QPalette::Highlight));
-        }
-        qsizetype runStart = 0;
-        const auto flush = [&](qsizetype runEnd) {
-            if (runEnd > runStart) {
-                painter.setPen(selected(layout.start + runStart) ? highlightedColour : textColour);
-                painter.drawText(QPointF(margin + layout.x[size_t(runStart)], y + m_ascent),
-                    layout.chars.mid(runStart, runEnd - runStart));
+    // Each rectangle on its own: a frame mostly repaints the end of one row and the rows below.
+    for (const QRect& area : event->region()) {
+        painter.setClipRect(area);
+        const qint64 top = first + std::max(area.top(), 0) / m_lineHeight;
+        const qint64 bottom = std::min(first + area.bottom() / m_lineHeight, m_text.rowCount() - 1);
+        for (qint64 row = top; row <= bottom; ++row) {
+            const RowLayout layout = m_text.layoutRow(row, maxX);
+            // Only what meets the area is drawn; scripts that join their letters are drawn
+            // whole, so that each letter keeps its neighbours.
+            qsizetype firstChar = 0;
+            qsizetype endChar = layout.chars.size();
+            if (std::all_of(layout.chars.begin(), layout.chars.end(),
+                    [](QChar c) { return c.unicode() < 0x0300; })) {
+                const qreal left = area.left() - margin - m_lineHeight;
+                const qreal right = area.right() - margin + m_lineHeight;
+                while (firstChar < endChar && layout.x[size_t(firstChar) + 1] < left)
+                    ++firstChar;
+                while (endChar > firstChar && layout.x[size_t(endChar) - 1] > right)
+                    --endChar;
             }
-        };
-        for (qsizetype k = 0; k < layout.chars.size(); ++k) {
-            const char16_t c = layout.chars.at(k).unicode();
-            if (isControl(c)) {
-                flush(k);
-                runStart = k + 1;
-                if (c != u'\t' && c != u'\r' && c != u'\n') {
-                    // Other control characters show as an empty box, one a character.
-                    painter.setPen(selected(layout.start + k) ? highlightedColour : textColour);
-                    const qreal left = margin + layout.x[size_t(k)] + 1;
-                    const qreal width = layout.x[size_t(k) + 1] - layout.x[size_t(k)] - 3;
-                    painter.drawRect(QRectF(
-                        left, y + 2, std::max<qreal>(width, 1), std::max(m_lineHeight - 5, 1)));
+            const int y = int((row - first) * m_lineHeight);
+            const qint64 end = layout.start + layout.chars.size();
+            const auto selected = [&](qint64 pos) { return pos >= selFrom && pos < selTo; };
+            if (selFrom < selTo && selFrom < end && selTo > layout.start) {
+                const qreal from = layout.x[size_t(std::max(selFrom, layout.start) - layout.start)];
+                const qreal to = layout.x[size_t(std::min(selTo, end) - layout.start)];
+                painter.fillRect(QRectF(margin + from, y, to - from, m_lineHeight),
+                    colours.brush(QPalette::Highlight));
+            }
+            qsizetype runStart = firstChar;
+            const auto flush = [&](qsizetype runEnd) {
+                if (runEnd > runStart) {
+                    painter.setPen(
+                        selected(layout.start + runStart) ? highlightedColour : textColour);
+                    painter.drawText(QPointF(margin + layout.x[size_t(runStart)], y + m_ascent),
+                        layout.chars.mid(runStart, runEnd - runStart));
                 }
-            } else if (k > runStart
-                && selected(layout.start + k) != selected(layout.start + k - 1)) {
-                flush(k);
-                runStart = k;
+            };
+            for (qsizetype k = firstChar; k < endChar; ++k) {
+                const char16_t c = layout.chars.at(k).unicode();
+                if (isControl(c)) {
+                    flush(k);
+                    runStart = k + 1;
+                    if (c != u'\t' && c != u'\r' && c != u'\n') {
+                        // Other control characters show as an empty box, one a character.
+                        painter.setPen(selected(layout.start + k) ? highlightedColour : textColour);
+                        const qreal left = margin + layout.x[size_t(k)] + 1;
+                        const qreal width = layout.x[size_t(k) + 1] - layout.x[size_t(k)] - 3;
+                        painter.drawRect(QRectF(
+                            left, y + 2, std::max<qreal>(width, 1), std::max(m_lineHeight - 5, 1)));
+                    }
+                } else if (k > runStart
+                    && selected(layout.start + k) != selected(layout.start + k - 1)) {
+                    flush(k);
+                    runStart = k;
+                }
             }
+            flush(endChar);
         }
-        flush(layout.chars.size());
     }
+    painter.setClipRegion(event->region());
 
     if (!m_preedit.isEmpty()) {
         const QRect caret = caretRect();

@@ -135,6 +135,7 @@ private:
     bool m_caretMoved = false; // an input method has yet to hear where the caret went
     QBasicTimer m_frame;
     int m_frameMs;
+    int m_frameInterval = 0;
     bool m_framePending = false;
     bool m_followEnd = false; // appended since the view was last moved to the end
     qint64 m_top = 0; // the first row on screen
@@ -142,6 +143,7 @@ private:
     // What the next frame may keep: rows above the last one that the last frame showed are on
     // screen as they are, unless anything but appends has changed since.
     qint64 m_shownLastRow = 0;
+    qint64 m_shownEnd = 0;
     bool m_keepShown = false;
     bool m_paintedSinceFrame = true;
     bool m_appending = false;
