@@ -43,9 +43,9 @@ measure() {
 # field NAME RESULT_LINE
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
-rated() { # bytes/s, tick ms, unit (percent or cpupermb), mode
+rated() { # bytes/s, tick ms, unit (percent or cpupermb), mode, more options
     local line
-    line=$(measure "$binary" --pty "$4" --rate "$1" --tick "$2" --seconds "$seconds")
+    line=$(measure "$binary" --pty "$4" --rate "$1" --tick "$2" --seconds "$seconds" "${@:5}")
     if [ -n "$(field failed "$line")" ]; then
         printf 'failed'
         return
@@ -72,15 +72,16 @@ flat_out() { # mode
     [ "$(field equal "$line")$(field counted "$line")" = 11 ] || shown=", BYTES DIFFER"
     awk -v mbps="$(field mbps "$line")" -v first="$(field first "$line")" \
         -v last="$(field last "$line")" -v stall="$(field stall "$line")" \
-        -v perbyte="$(field perbyte "$line")" -v shown="$shown" 'BEGIN {
-        printf "%.1f MB/s, last MiB x%.2f of the first, %.2f B/byte, stall %.0f ms at 1 MB/s%s",
-            mbps, last / first, perbyte, stall, shown }'
+        -v increase="$(field increase "$line")" -v shown="$shown" 'BEGIN {
+        printf "%.1f MB/s, last MiB x%.2f of the first, peak +%.2f B/byte, stall %.0f ms at 1 MB/s%s",
+            mbps, last / first, increase, stall, shown }'
 }
 
 feeds=(
     "115200 baud, 115 B every 10 ms: % of a core|11520 10 percent"
     "1 MB/s in 10 ms ticks: CPU-s per MB|1000000 10 cpupermb"
     "921600 baud, 92 B every 1 ms: % of a core|92160 1 percent"
+    "115200 baud as above, RX count box not repainted|11520 10 percent --quiet-counter"
     "unlimited, 16 MiB, then 4 s at 1 MB/s|flat"
 )
 header="| feed |"
@@ -98,7 +99,7 @@ for feed in "${feeds[@]}"; do
             if [ "${how[0]}" = flat ]; then
                 cell=$(flat_out "$mode")
             else
-                cell=$(rated "${how[0]}" "${how[1]}" "${how[2]}" "$mode")
+                cell=$(rated "${how[0]}" "${how[1]}" "${how[2]}" "$mode" "${how[@]:3}")
             fi
             row+=" $cell |"
             say "${feed%%|*}, $binary, $mode: $cell"
