@@ -4,9 +4,10 @@
 #
 #   bench/run_rates.sh [SECONDS] [LABEL=BENCH_BINARY ...]
 #
-# SECONDS (default 10) is how long each rated feed is measured. With no binaries it builds
-# build-release and measures its bench_receive; with several (say before=... after=...) each
-# feed is run with each binary in turn, so all see the same machine.
+# SECONDS (default 10) is how long each rated feed is measured; each is measured three times
+# (PORTLARK_RATE_REPEATS) and the median shown. With no binaries it builds build-release and
+# measures its bench_receive; with several (say before=... after=...) each feed is run with each
+# binary in turn, so all see the same machine.
 set -euo pipefail
 PORTLARK_SCRIPT="run_rates"
 # shellcheck source=scripts/common.sh
@@ -16,6 +17,7 @@ ensure_packages xvfb xauth procps
 
 seconds=${1:-10}
 shift || true
+repeats=${PORTLARK_RATE_REPEATS:-3}
 labels=()
 binaries=()
 if [ $# -eq 0 ]; then
@@ -43,22 +45,27 @@ measure() {
 # field NAME RESULT_LINE
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
-rated() { # bytes/s, tick ms, unit (percent or cpupermb), mode, more options
-    local line
-    line=$(measure "$binary" --pty "$4" --rate "$1" --tick "$2" --seconds "$seconds" "${@:5}")
-    if [ -n "$(field failed "$line")" ]; then
-        printf 'failed'
-        return
-    fi
-    local shown="" value server
-    [ "$(field equal "$line")$(field counted "$line")" = 11 ] || shown=", BYTES DIFFER"
-    server=$(field server "$line")
+# rated BYTES_PER_S TICK_MS UNIT MODE [OPTIONS...]: the run with the median CPU of $repeats (UNIT:
+# percent or cpupermb); any run that lost or changed a byte is reported.
+rated() {
+    local lines=() line shown=""
+    for _ in $(seq "$repeats"); do
+        line=$(measure "$binary" --pty "$4" --rate "$1" --tick "$2" --seconds "$seconds" "${@:5}")
+        if [ -n "$(field failed "$line")" ]; then
+            printf 'failed'
+            return
+        fi
+        [ "$(field equal "$line")$(field counted "$line")" = 11 ] || shown=", BYTES DIFFER"
+        lines+=("$(field percent "$line") $line")
+    done
+    line=$(printf '%s\n' "${lines[@]}" | sort -g | sed -n "$(((repeats + 1) / 2))p")
+    local value
     if [ "$3" = percent ]; then
         value=$(printf '%.1f %%' "$(field percent "$line")")
     else
         value=$(printf '%.3f' "$(field cpupermb "$line")")
     fi
-    printf '%s (X server %.1f %%)%s' "$value" "$server" "$shown"
+    printf '%s (X server %.1f %%)%s' "$value" "$(field server "$line")" "$shown"
 }
 
 flat_out() { # mode
@@ -107,7 +114,7 @@ for feed in "${feeds[@]}"; do
     done
     rows+=("$row")
 done
-echo "rated feeds measured for $seconds s each, after 1 s to fill the display; $(nproc) cores"
+echo "rated feeds: median of $repeats runs of $seconds s, each after 1 s to fill the display; $(nproc) cores"
 echo
 echo "$header"
 echo "$rule"
