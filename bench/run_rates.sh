@@ -5,7 +5,7 @@
 #   bench/run_rates.sh [SECONDS] [LABEL=BENCH_BINARY ...]
 #
 # SECONDS (default 10) is how long each rated feed is measured; each is measured three times
-# (PORTLARK_RATE_REPEATS) and the median shown. With no binaries it builds build-release and
+# (PORTLARK_RATE_REPEATS), the binaries taking turns, and the median shown. With no binaries it builds build-release and
 # measures its bench_receive; with several (say before=... after=...) each feed is run with each
 # binary in turn, so all see the same machine.
 set -euo pipefail
@@ -45,22 +45,18 @@ measure() {
 # field NAME RESULT_LINE
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
-# rated BYTES_PER_S TICK_MS UNIT MODE [OPTIONS...]: the run with the median CPU of $repeats (UNIT:
-# percent or cpupermb); any run that lost or changed a byte is reported.
-rated() {
-    local lines=() line shown=""
-    for _ in $(seq "$repeats"); do
-        line=$(measure "$binary" --pty "$4" --rate "$1" --tick "$2" --seconds "$seconds" "${@:5}")
-        if [ -n "$(field failed "$line")" ]; then
-            printf 'failed'
-            return
-        fi
+# cell UNIT RESULT_LINES...: the run with the median CPU (UNIT: percent or cpupermb), and whether
+# any run lost or changed a byte.
+cell() {
+    local unit="$1" line shown="" value
+    shift
+    for line in "$@"; do
+        [ -n "$(field failed "$line")" ] && shown=", A RUN FAILED"
         [ "$(field equal "$line")$(field counted "$line")" = 11 ] || shown=", BYTES DIFFER"
-        lines+=("$(field percent "$line") $line")
     done
-    line=$(printf '%s\n' "${lines[@]}" | sort -g | sed -n "$(((repeats + 1) / 2))p")
-    local value
-    if [ "$3" = percent ]; then
+    line=$(for line in "$@"; do echo "$(field percent "$line") $line"; done | sort -g \
+        | sed -n "$((($# + 1) / 2))p")
+    if [ "$unit" = percent ]; then
         value=$(printf '%.1f %%' "$(field percent "$line")")
     else
         value=$(printf '%.3f' "$(field cpupermb "$line")")
@@ -68,9 +64,9 @@ rated() {
     printf '%s (X server %.1f %%)%s' "$value" "$(field server "$line")" "$shown"
 }
 
-flat_out() { # mode
+flat_out() { # binary, mode
     local line
-    line=$(measure "$binary" --pty "$1" --mib 16)
+    line=$(measure "$1" --pty "$2" --mib 16)
     if [ -n "$(field failed "$line")" ]; then
         printf 'failed'
         return
@@ -99,19 +95,37 @@ for label in "${labels[@]}"; do
 done
 rows=()
 for feed in "${feeds[@]}"; do
-    row="| ${feed%%|*} |"
     read -r -a how <<<"${feed#*|}"
-    for binary in "${binaries[@]}"; do
+    declare -A cells=()
+    for mode in text hex; do
+        if [ "${how[0]}" = flat ]; then
+            for i in "${!binaries[@]}"; do
+                cells[$i$mode]=$(flat_out "${binaries[$i]}" "$mode")
+            done
+            continue
+        fi
+        # The binaries take turns, so that each sees the machine as busy as the others do.
+        declare -A runs=()
+        for _ in $(seq "$repeats"); do
+            for i in "${!binaries[@]}"; do
+                runs[$i]+="$(measure "${binaries[$i]}" --pty "$mode" --rate "${how[0]}" \
+                    --tick "${how[1]}" --seconds "$seconds" "${how[@]:3}")"$'\n'
+            done
+        done
+        for i in "${!binaries[@]}"; do
+            mapfile -t lines <<<"${runs[$i]%$'\n'}"
+            cells[$i$mode]=$(cell "${how[2]}" "${lines[@]}")
+        done
+        unset runs
+    done
+    row="| ${feed%%|*} |"
+    for i in "${!binaries[@]}"; do
         for mode in text hex; do
-            if [ "${how[0]}" = flat ]; then
-                cell=$(flat_out "$mode")
-            else
-                cell=$(rated "${how[0]}" "${how[1]}" "${how[2]}" "$mode" "${how[@]:3}")
-            fi
-            row+=" $cell |"
-            say "${feed%%|*}, $binary, $mode: $cell"
+            row+=" ${cells[$i$mode]} |"
+            say "${feed%%|*}, ${labels[$i]}, $mode: ${cells[$i$mode]}"
         done
     done
+    unset cells
     rows+=("$row")
 done
 echo "rated feeds: median of $repeats runs of $seconds s, each after 1 s to fill the display; $(nproc) cores"
