@@ -36,6 +36,7 @@ done
 measure() {
     local binary="$1"
     shift
+    # shellcheck disable=SC2016 # expanded by the shell inside the X session
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         server=$(pgrep -n -f "^Xvfb $DISPLAY( |\$)" || echo 0)
         "$0" "$@" --server-pid "$server" 2>/dev/null | grep "^result " || echo "result failed=1"
