@@ -8,11 +8,16 @@
 //   bench_receive --curve FILE    seconds per MiB against MiB already displayed, ours and stock,
 //                                 as rows "mib ours_seconds stock_seconds" (nan: not measured)
 //   bench_receive --all --curve FILE   everything, then the curve
+//   bench_receive --pty MODE --rate BYTES_PER_S --tick MS --seconds N
+//                                 a real pty fed at that rate, one write a tick, as an adapter
+//                                 delivers it; prints the window's CPU (its process less the
+//                                 feeder) as per cent of one core and CPU seconds per MB
 // Options: --mib N (size fed, default 16), --steady S (seconds at 1 MB/s, default 4),
 //          --stock-kib N (stock size, default 64), --step-kib N (curve step, default 16),
 //          --budget S (seconds the stock editor may take in the curve, default 60),
 //          --quiet-counter (with --pty: the RX count box is not repainted, to show what its
-//          repainting at every receive event costs).
+//          repainting at every receive event costs), --server-pid PID (with --rate: also the
+//          CPU of that process, the X server, over the same span).
 #include "app/mainwindow.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
@@ -34,6 +39,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -42,6 +48,10 @@
 #include <functional>
 #include <random>
 #include <thread>
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +71,10 @@ struct Options {
     int stockKib = 64;
     int stepKib = 16;
     int budget = 60;
+    qint64 rate = 0;
+    int tickMs = 10;
+    int seconds = 10;
+    qint64 serverPid = 0;
 };
 
 // What a device sends in each mode: 80-character lines ending in CR LF, printable text with no
@@ -131,6 +145,119 @@ double runLoopUntil(const std::function<bool()>& check)
     return longest;
 }
 
+// ---- a steady feed in ticks
+
+double toSeconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+
+double processCpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
+}
+
+double threadCpuSeconds(std::thread& thread)
+{
+    clockid_t clock {};
+    timespec now {};
+    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0
+        || clock_gettime(clock, &now) != 0)
+        return 0;
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// User and system time of another process (the X server), or -1.
+double otherProcessCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which ends at the last ')': utime and stime are 14 and 15.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Feeds `rate` bytes a second, one write every tick, for a second to fill the display and then
+// for the measured seconds; the window's CPU is its process's less the feeding thread's.
+int runRate(const Options& options, MainWindow& window, PtyPair& pty, ReceiveView& view)
+{
+    const QString mode = options.pty;
+    const double warmSeconds = 1;
+    const double tick = options.tickMs / 1000.0;
+    const qint64 ticks = qint64(std::llround((warmSeconds + options.seconds) / tick));
+    const qint64 warmTicks = qint64(std::llround(warmSeconds / tick));
+    const auto bytesBefore
+        = [&](qint64 t) { return qint64(std::llround(double(options.rate) * tick * double(t))); };
+    const qint64 total = bytesBefore(ticks);
+    const QByteArray feed = makeFeed(mode, total);
+    QCoreApplication::processEvents();
+
+    std::atomic<bool> warm { false };
+    std::thread pacer([&] {
+        auto when = std::chrono::steady_clock::now();
+        const auto step = std::chrono::microseconds(options.tickMs * 1000);
+        for (qint64 t = 0; t < ticks; ++t) {
+            std::this_thread::sleep_until(when);
+            if (t == warmTicks)
+                warm = true;
+            const qint64 from = bytesBefore(t);
+            pty.write(feed.mid(from, bytesBefore(t + 1) - from));
+            when += step;
+        }
+    });
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(20);
+    double cpuStart = 0;
+    double pacerStart = 0;
+    double serverStart = 0;
+    qint64 countStart = 0;
+    QElapsedTimer wall;
+    bool measuring = false;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!measuring && warm) {
+            measuring = true;
+            cpuStart = processCpuSeconds();
+            pacerStart = threadCpuSeconds(pacer);
+            serverStart = otherProcessCpuSeconds(options.serverPid);
+            countStart = window.receivedCount();
+            wall.start();
+        }
+        if (window.receivedCount() >= total)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    const double wallSeconds = wall.nsecsElapsed() / 1e9;
+    const double pacerCpu = threadCpuSeconds(pacer) - pacerStart;
+    const double cpu = processCpuSeconds() - cpuStart - pacerCpu;
+    const double serverCpu = otherProcessCpuSeconds(options.serverPid) - serverStart;
+    pacer.join();
+    QCoreApplication::processEvents();
+
+    const qint64 measured = window.receivedCount() - countStart;
+    const bool equal = view.text() == displayed(mode, feed);
+    const bool counted = window.receivedCount() == total;
+    const double percent = 100 * cpu / wallSeconds;
+    const double perMb = cpu / (measured / 1e6);
+    const double serverPercent
+        = serverStart >= 0 && serverCpu >= 0 ? 100 * serverCpu / wallSeconds : -1;
+    say("rate %-8s %lld B/s in %d ms ticks for %.1f s: window %.2f %% of a core, %.3f CPU-s per "
+        "MB%s; display %s, RX count %s\n",
+        qPrintable(mode), qlonglong(options.rate), options.tickMs, wallSeconds, percent, perMb,
+        serverPercent >= 0
+            ? qPrintable(QStringLiteral(" (X server %1 %)").arg(serverPercent, 0, 'f', 2))
+            : "",
+        equal ? "equals the feed" : "DIFFERS FROM THE FEED", counted ? "equals it" : "DIFFERS");
+    say("result rate=%s percent=%.3f cpupermb=%.4f server=%.3f equal=%d counted=%d\n",
+        qPrintable(mode), percent, perMb, serverPercent, int(equal), int(counted));
+    window.close();
+    return equal && counted ? 0 : 1;
+}
+
 // ---- the real window on a real pty
 
 int runPty(const Options& options)
@@ -167,6 +294,8 @@ int runPty(const Options& options)
         window.findChild<QCheckBox*>(QStringLiteral("ChkHexReceive"))->setChecked(true);
     if (options.quietCounter)
         window.findChild<QLineEdit*>(QStringLiteral("TxtRXCount"))->setUpdatesEnabled(false);
+    if (options.rate > 0)
+        return runRate(options, window, pty, *view);
 
     const QByteArray feed = makeFeed(mode, total);
     QCoreApplication::processEvents();
@@ -527,6 +656,16 @@ int main(int argc, char* argv[])
             number(options.stepKib);
         } else if (name == "--budget") {
             number(options.budget);
+        } else if (name == "--rate") {
+            options.rate = value.toLongLong();
+            ++k;
+        } else if (name == "--tick") {
+            number(options.tickMs);
+        } else if (name == "--seconds") {
+            number(options.seconds);
+        } else if (name == "--server-pid") {
+            options.serverPid = value.toLongLong();
+            ++k;
         } else {
             std::fprintf(
                 stderr, "unknown argument %s (see the top of bench_receive.cpp)\n", argv[k]);
@@ -535,6 +674,8 @@ int main(int argc, char* argv[])
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (options.rate > 0 && options.pty.isEmpty())
+        options.pty = QStringLiteral("text");
     QApplication application(argc, argv);
     if (!options.pty.isEmpty())
         return runPty(options);

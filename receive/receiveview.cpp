@@ -12,7 +12,9 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleHints>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <climits>
@@ -23,8 +25,9 @@ namespace {
 
 // Space between the frame and the characters, left and right, as a text box keeps it.
 constexpr int margin = 2;
-// Shortest time between two repaints caused by appends (about 60 a second).
-constexpr int frameMs = 16;
+// Shortest time between two repaints caused by appends (30 a second). Each repaint costs a round
+// trip to the X server whatever it paints, and rows jump by whole lines, so more would only cost.
+constexpr int frameMs = 33;
 // Characters either side of the caret that an input method is shown.
 constexpr qint64 surroundingChars = 512;
 
@@ -34,6 +37,7 @@ bool isControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 
 ReceiveView::ReceiveView(QWidget* parent)
     : QAbstractScrollArea(parent)
+    , m_frameMs(frameMs)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -44,6 +48,7 @@ ReceiveView::ReceiveView(QWidget* parent)
     viewport()->setAutoFillBackground(true);
     updateMetrics(true);
     updateScrollBar();
+    verticalScrollBar()->installEventFilter(this);
 }
 
 ReceiveView::~ReceiveView() = default;
@@ -74,9 +79,13 @@ void ReceiveView::setText(const QString& text)
     m_upstream = false;
     m_desiredX = -1;
     m_followEnd = false;
+    m_barStale = false;
+    m_appending = true;
     updateScrollBar();
     verticalScrollBar()->setValue(0);
-    viewport()->update();
+    m_appending = false;
+    m_top = 0;
+    repaintAll();
 }
 
 void ReceiveView::clear() { setText(QString()); }
@@ -161,6 +170,10 @@ void ReceiveView::insertText(const QString& text)
 
 void ReceiveView::afterAppend()
 {
+    // A selection or a caret away from the end is on screen in rows that the next frame keeps.
+    if (hasSelection() || m_upstream || !m_preedit.isEmpty()
+        || m_cursor < m_text.rowStart(std::min(m_shownLastRow, m_text.rowCount() - 1)))
+        repaintAll();
     m_cursor = m_anchor = m_text.length();
     m_upstream = false;
     m_desiredX = -1;
@@ -172,37 +185,125 @@ void ReceiveView::afterAppend()
         return;
     }
     showFrame();
-    m_frame.start(frameMs, this);
 }
 
 // Data may arrive thousands of times a second: the first append after a quiet spell shows at
-// once, later ones at most once a frame. Until then the scroll bar lags behind, but everything
-// that places rows asks firstVisibleRow(), which already follows the end.
+// once, later ones at most once a frame. Appending changes no row above the last one shown, so
+// a frame moves the screen up by the rows added and paints from that row down. The scroll bar is
+// set only when its thumb would move; it is brought up to date before anyone uses it.
 void ReceiveView::showFrame()
 {
-    syncScrollBar();
+    const qint64 oldTop = m_top;
+    const qint64 oldLast = m_shownLastRow;
+    const qint64 oldEnd = m_shownEnd;
+    syncScrollBar(true);
+    m_shownLastRow = m_text.rowCount() - 1;
+    m_shownEnd = m_text.length();
+    const qint64 rows = m_top - oldTop;
+    const bool keep = m_keepShown && m_paintedSinceFrame && rows >= 0 && rows < pageRows()
+        && oldLast <= m_shownLastRow && oldEnd <= m_shownEnd;
+    m_keepShown = true;
+    m_paintedSinceFrame = false;
+    // Text that scrolls by a page a frame cannot be read; it is shown less often.
+    const int interval = rows >= pageRows() ? 3 * m_frameMs : m_frameMs;
+    if (!m_frame.isActive() || interval != m_frameInterval) {
+        m_frameInterval = interval;
+        m_frame.start(interval, this);
+    }
+    if (!keep) {
+        viewport()->update();
+        return;
+    }
+    if (rows > 0)
+        viewport()->scroll(0, int(-rows * m_lineHeight));
+    // The last row shown changes from where it ended (or from where a word moved down, with the
+    // caret just before); the rows after it are new.
+    const qint64 y = (oldLast - m_top) * m_lineHeight;
+    if (y >= 0) {
+        const qint64 from = std::min(oldEnd, m_text.rowEnd(oldLast));
+        const int x = margin + int(std::floor(xInRow(oldLast, from))) - 1;
+        viewport()->update(x, int(y), viewport()->width() - x, m_lineHeight);
+    }
+    const int below = int(std::max<qint64>(y + m_lineHeight, 0));
+    viewport()->update(0, below, viewport()->width(), viewport()->height() - below);
+}
+
+void ReceiveView::repaintAll()
+{
+    m_keepShown = false;
     viewport()->update();
 }
 
-void ReceiveView::syncScrollBar()
+QRect ReceiveView::thumbRect(int maximum, int value, int page) const
 {
-    if (!m_followEnd)
+    const QScrollBar* bar = verticalScrollBar();
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.subControls = QStyle::SC_All;
+    option.minimum = 0;
+    option.maximum = maximum;
+    option.sliderPosition = option.sliderValue = value;
+    option.singleStep = 1;
+    option.pageStep = page;
+    return bar->style()->subControlRect(
+        QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+}
+
+// Moves the view to the end if data came since it was last there, and sets the scroll bar to
+// match; lazily, only when its thumb would move.
+void ReceiveView::syncScrollBar(bool lazy)
+{
+    if (m_followEnd) {
+        m_followEnd = false;
+        m_top = lastFirstRow();
+        m_barStale = true;
+    }
+    if (!m_barStale)
         return;
-    m_followEnd = false;
+    QScrollBar* bar = verticalScrollBar();
+    const int maximum = int(lastFirstRow());
+    const int value = int(std::min<qint64>(m_top, maximum));
+    if (lazy && bar->maximum() > 0
+        && thumbRect(bar->maximum(), bar->value(), bar->pageStep())
+            == thumbRect(maximum, value, pageRows()))
+        return;
+    m_barStale = false;
     m_appending = true;
     updateScrollBar();
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    bar->setValue(value);
     m_appending = false;
+    m_top = bar->value();
+}
+
+bool ReceiveView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == verticalScrollBar()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::ContextMenu:
+            syncScrollBar();
+            break;
+        default:
+            break;
+        }
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void ReceiveView::afterEdit()
 {
     m_upstream = false;
     m_desiredX = -1;
+    syncScrollBar();
     updateScrollBar();
+    m_top = verticalScrollBar()->value();
     ensureCaretVisible();
     restartBlink();
-    viewport()->update();
+    repaintAll();
     if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
 }
@@ -256,10 +357,7 @@ void ReceiveView::updateScrollBar()
     bar->setRange(0, int(lastFirstRow()));
 }
 
-qint64 ReceiveView::firstVisibleRow() const
-{
-    return m_followEnd ? lastFirstRow() : verticalScrollBar()->value();
-}
+qint64 ReceiveView::firstVisibleRow() const { return m_top; }
 
 void ReceiveView::resizeEvent(QResizeEvent* event)
 {
@@ -271,24 +369,29 @@ void ReceiveView::resizeEvent(QResizeEvent* event)
     updateMetrics(false);
     updateScrollBar();
     bar->setValue(atEnd ? bar->maximum() : int(std::min<qint64>(m_text.rowOf(firstPos), INT_MAX)));
-    viewport()->update();
+    m_top = bar->value();
+    repaintAll();
 }
 
 void ReceiveView::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        syncScrollBar();
         updateMetrics(true);
         updateScrollBar();
+        m_top = verticalScrollBar()->value();
         ensureCaretVisible();
-        viewport()->update();
+        repaintAll();
     }
 }
 
 void ReceiveView::scrollContentsBy(int, int)
 {
-    if (!m_appending)
-        viewport()->update();
+    if (m_appending)
+        return;
+    m_top = verticalScrollBar()->value();
+    repaintAll();
 }
 
 void ReceiveView::ensureCaretVisible()
@@ -362,59 +465,78 @@ QRect ReceiveView::caretRect() const
 
 void ReceiveView::paintEvent(QPaintEvent* event)
 {
+    m_paintedSinceFrame = true;
     QPainter painter(viewport());
     painter.setFont(m_drawFont);
     const QPalette& colours = palette();
     const QColor textColour = colours.color(QPalette::Text);
     const QColor highlightedColour = colours.color(QPalette::HighlightedText);
     const qint64 first = firstVisibleRow();
-    const QRect area = event->rect();
-    const qint64 top = first + std::max(area.top(), 0) / m_lineHeight;
-    const qint64 bottom = std::min(first + area.bottom() / m_lineHeight, m_text.rowCount() - 1);
     const qint64 selFrom = selectionStart();
     const qint64 selTo = selectionEnd();
     const qreal maxX = viewport()->width();
 
-    for (qint64 row = top; row <= bottom; ++row) {
-        const RowLayout layout = m_text.layoutRow(row, maxX);
-        const int y = int((row - first) * m_lineHeight);
-        const qint64 end = layout.start + layout.chars.size();
-        const auto selected = [&](qint64 pos) { return pos >= selFrom && pos < selTo; };
-        if (selFrom < selTo && selFrom < end && selTo > layout.start) {
-            const qreal from = layout.x[size_t(std::max(selFrom, layout.start) - layout.start)];
-            const qreal to = layout.x[size_t(std::min(selTo, end) - layout.start)];
-            painter.fillRect(QRectF(margin + from, y, to - from, m_lineHeight),
-                colours.brush(QPalette::Highlight));
-        }
-        qsizetype runStart = 0;
-        const auto flush = [&](qsizetype runEnd) {
-            if (runEnd > runStart) {
-                painter.setPen(selected(layout.start + runStart) ? highlightedColour : textColour);
-                painter.drawText(QPointF(margin + layout.x[size_t(runStart)], y + m_ascent),
-                    layout.chars.mid(runStart, runEnd - runStart));
+    // Each rectangle on its own: a frame mostly repaints the end of one row and the rows below.
+    for (const QRect& area : event->region()) {
+        painter.setClipRect(area);
+        const qint64 top = first + std::max(area.top(), 0) / m_lineHeight;
+        const qint64 bottom = std::min(first + area.bottom() / m_lineHeight, m_text.rowCount() - 1);
+        for (qint64 row = top; row <= bottom; ++row) {
+            const RowLayout layout = m_text.layoutRow(row, maxX);
+            // Only what meets the area is drawn; scripts that join their letters are drawn
+            // whole, so that each letter keeps its neighbours.
+            qsizetype firstChar = 0;
+            qsizetype endChar = layout.chars.size();
+            if (std::all_of(layout.chars.begin(), layout.chars.end(),
+                    [](QChar c) { return c.unicode() < 0x0300; })) {
+                const qreal left = area.left() - margin - m_lineHeight;
+                const qreal right = area.right() - margin + m_lineHeight;
+                while (firstChar < endChar && layout.x[size_t(firstChar) + 1] < left)
+                    ++firstChar;
+                while (endChar > firstChar && layout.x[size_t(endChar) - 1] > right)
+                    --endChar;
             }
-        };
-        for (qsizetype k = 0; k < layout.chars.size(); ++k) {
-            const char16_t c = layout.chars.at(k).unicode();
-            if (isControl(c)) {
-                flush(k);
-                runStart = k + 1;
-                if (c != u'\t' && c != u'\r' && c != u'\n') {
-                    // Other control characters show as an empty box, one a character.
-                    painter.setPen(selected(layout.start + k) ? highlightedColour : textColour);
-                    const qreal left = margin + layout.x[size_t(k)] + 1;
-                    const qreal width = layout.x[size_t(k) + 1] - layout.x[size_t(k)] - 3;
-                    painter.drawRect(QRectF(
-                        left, y + 2, std::max<qreal>(width, 1), std::max(m_lineHeight - 5, 1)));
+            const int y = int((row - first) * m_lineHeight);
+            const qint64 end = layout.start + layout.chars.size();
+            const auto selected = [&](qint64 pos) { return pos >= selFrom && pos < selTo; };
+            if (selFrom < selTo && selFrom < end && selTo > layout.start) {
+                const qreal from = layout.x[size_t(std::max(selFrom, layout.start) - layout.start)];
+                const qreal to = layout.x[size_t(std::min(selTo, end) - layout.start)];
+                painter.fillRect(QRectF(margin + from, y, to - from, m_lineHeight),
+                    colours.brush(QPalette::Highlight));
+            }
+            qsizetype runStart = firstChar;
+            const auto flush = [&](qsizetype runEnd) {
+                if (runEnd > runStart) {
+                    painter.setPen(
+                        selected(layout.start + runStart) ? highlightedColour : textColour);
+                    painter.drawText(QPointF(margin + layout.x[size_t(runStart)], y + m_ascent),
+                        layout.chars.mid(runStart, runEnd - runStart));
                 }
-            } else if (k > runStart
-                && selected(layout.start + k) != selected(layout.start + k - 1)) {
-                flush(k);
-                runStart = k;
+            };
+            for (qsizetype k = firstChar; k < endChar; ++k) {
+                const char16_t c = layout.chars.at(k).unicode();
+                if (isControl(c)) {
+                    flush(k);
+                    runStart = k + 1;
+                    if (c != u'\t' && c != u'\r' && c != u'\n') {
+                        // Other control characters show as an empty box, one a character.
+                        painter.setPen(selected(layout.start + k) ? highlightedColour : textColour);
+                        const qreal left = margin + layout.x[size_t(k)] + 1;
+                        const qreal width = layout.x[size_t(k) + 1] - layout.x[size_t(k)] - 3;
+                        painter.drawRect(QRectF(
+                            left, y + 2, std::max<qreal>(width, 1), std::max(m_lineHeight - 5, 1)));
+                    }
+                } else if (k > runStart
+                    && selected(layout.start + k) != selected(layout.start + k - 1)) {
+                    flush(k);
+                    runStart = k;
+                }
             }
+            flush(endChar);
         }
-        flush(layout.chars.size());
     }
+    painter.setClipRegion(event->region());
 
     if (!m_preedit.isEmpty()) {
         const QRect caret = caretRect();
@@ -456,7 +578,7 @@ void ReceiveView::moveCursor(qint64 pos, bool select, bool upstream)
     m_upstream = upstream;
     ensureCaretVisible();
     restartBlink();
-    viewport()->update();
+    repaintAll();
     if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
 }
@@ -541,6 +663,8 @@ bool ReceiveView::handleKey(QKeyEvent* event, bool apply)
                     || move.move == Key::MoveToNextPage || move.move == Key::MoveToPreviousPage)
                     m_desiredX = desired;
                 move.go(select);
+                if (select)
+                    offerSelection();
             }
             return true;
         }
@@ -626,7 +750,7 @@ void ReceiveView::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
     restartBlink();
-    viewport()->update();
+    repaintAll();
 }
 
 void ReceiveView::focusOutEvent(QFocusEvent* event)
@@ -634,7 +758,7 @@ void ReceiveView::focusOutEvent(QFocusEvent* event)
     QAbstractScrollArea::focusOutEvent(event);
     m_blink.stop();
     m_caretOn = false;
-    viewport()->update();
+    repaintAll();
 }
 
 void ReceiveView::timerEvent(QTimerEvent* event)
@@ -681,7 +805,7 @@ void ReceiveView::dragTo(const QPoint& point)
     if (hit.pos != m_cursor) {
         m_cursor = hit.pos;
         m_upstream = hit.upstream;
-        viewport()->update();
+        repaintAll();
     }
 }
 
@@ -700,9 +824,20 @@ void ReceiveView::mouseMoveEvent(QMouseEvent* event)
 
 void ReceiveView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
+        const QString text = clipboard->text(QClipboard::Selection);
+        const Hit hit = hitAt(event->position().toPoint());
+        m_desiredX = -1;
+        moveCursor(hit.pos, false, hit.upstream);
+        if (!text.isEmpty())
+            insertText(text);
+        return;
+    }
+    if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         m_autoScroll.stop();
+        offerSelection();
     }
 }
 
@@ -714,6 +849,15 @@ void ReceiveView::mouseDoubleClickEvent(QMouseEvent* event)
     m_anchor = from;
     moveCursor(to, true);
     m_dragging = false;
+    offerSelection();
+}
+
+// What the user selects becomes the primary selection, as in every X11 text box.
+void ReceiveView::offerSelection()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
 }
 
 // ---- edit menu
@@ -766,7 +910,7 @@ void ReceiveView::inputMethodEvent(QInputMethodEvent* event)
         insertText(commit);
     }
     m_preedit = event->preeditString();
-    viewport()->update();
+    repaintAll();
     event->accept();
 }
 

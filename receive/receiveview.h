@@ -15,6 +15,9 @@ class QMenu;
 // for data that keeps arriving. Appending costs time in proportion to what is appended and
 // painting in proportion to what is visible, however long the text and its longest line. Rows
 // wrap at blanks, and inside a run longer than the row; there is no horizontal scrolling.
+// Appends are shown at most once a frame, by moving what is on screen up and painting only the
+// rows that changed. Where the platform has a selection clipboard (X11), selecting with the mouse
+// or the keyboard sets it and a middle click pastes it. Left out: undo and redo, right-to-left.
 class ReceiveView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -58,9 +61,12 @@ public:
     qreal wrapWidth() const;
     // Memory held by the text and its rows.
     qint64 memoryUsed() const { return m_text.memoryUsed(); }
+    // Shortest time between two repaints while data keeps coming.
+    void setFrameInterval(int ms) { m_frameMs = ms; }
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -90,7 +96,10 @@ private:
     void updateScrollBar();
     void afterAppend();
     void showFrame();
-    void syncScrollBar();
+    void syncScrollBar(bool lazy = false);
+    QRect thumbRect(int maximum, int value, int page) const;
+    void repaintAll();
+    void offerSelection();
     int pageRows() const;
     qint64 lastFirstRow() const;
     void afterEdit();
@@ -125,8 +134,18 @@ private:
     bool m_caretOn = true;
     bool m_caretMoved = false; // an input method has yet to hear where the caret went
     QBasicTimer m_frame;
+    int m_frameMs;
+    int m_frameInterval = 0;
     bool m_framePending = false;
-    bool m_followEnd = false; // appended since the scroll bar was last moved to the end
+    bool m_followEnd = false; // appended since the view was last moved to the end
+    qint64 m_top = 0; // the first row on screen
+    bool m_barStale = false; // the scroll bar lags m_top while its thumb would not move
+    // What the next frame may keep: rows above the last one that the last frame showed are on
+    // screen as they are, unless anything but appends has changed since.
+    qint64 m_shownLastRow = 0;
+    qint64 m_shownEnd = 0;
+    bool m_keepShown = false;
+    bool m_paintedSinceFrame = true;
     bool m_appending = false;
     QBasicTimer m_autoScroll;
     bool m_dragging = false;
