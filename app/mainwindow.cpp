@@ -442,6 +442,9 @@ void MainWindow::buildControls()
     TmrSaveNotice->setObjectName(QStringLiteral("TmrSaveNotice"));
     TmrSaveNotice->setSingleShot(true);
     TmrSaveNotice->setTimerType(Qt::PreciseTimer);
+    m_countFrame = new QTimer(this);
+    m_countFrame->setSingleShot(true);
+    m_countFrame->setInterval(33);
 }
 
 void MainWindow::connectHandlers()
@@ -460,6 +463,7 @@ void MainWindow::connectHandlers()
     connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
     connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::CmdSaveDisp_Click);
     connect(TmrSaveNotice, &QTimer::timeout, this, &MainWindow::TmrSaveNotice_Timer);
+    connect(m_countFrame, &QTimer::timeout, this, &MainWindow::showReceivedCount);
     connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::CmdAmend_Click);
     connect(CmdSend, &QPushButton::clicked, this, &MainWindow::CmdSend_Click);
     connect(CmdClearSend, &QPushButton::clicked, this, &MainWindow::CmdClearSend_Click);

@@ -25,9 +25,20 @@ void MainWindow::showArrival(const Arrival& arrival)
         TxtReceive->appendText(arrival.text);
     if (!arrival.hexPairs.isEmpty())
         TxtReceive->appendAscii(arrival.hexPairs);
-    TxtRXCount->setText(arrival.count);
+    m_countToShow = arrival.count;
+    if (!m_countFrame->isActive())
+        showReceivedCount();
     if (arrival.clear)
         TxtReceive->clear();
+}
+
+void MainWindow::showReceivedCount()
+{
+    if (m_countToShow.isNull())
+        return;
+    TxtRXCount->setText(m_countToShow);
+    m_countToShow = QString();
+    m_countFrame->start();
 }
 
 void MainWindow::CmdStopdisp_Click() { CmdStopdisp->setText(m_receive.toggleStopped()); }
@@ -45,6 +56,7 @@ void MainWindow::CountSentText()
 void MainWindow::CmdClearCounter_Click()
 {
     m_counters.reset();
+    m_countToShow = QString();
     TxtRXCount->setText(m_counters.receivedText());
     TxtTXCount->setText(m_counters.sentText());
 }

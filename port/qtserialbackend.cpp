@@ -14,8 +14,9 @@ namespace {
 
 // Enough to keep the driver busy without holding a second copy of a large send.
 constexpr qint64 feedChunkBytes = 64 * 1024;
-// Arrivals are gathered this long before the receive event: a fast line then brings a few large
-// reads instead of thousands of 4 KiB ones, each of which costs the window a display update.
+// Receive events are at least this far apart: a fast line then brings a few large reads instead
+// of thousands of 4 KiB ones, each of which costs the window a display update. The first arrival
+// after a quiet spell goes on at once, so a slow line costs one wake-up per arrival.
 constexpr int receiveGatherMs = 2;
 // Device numbers of the pseudo-terminal slaves (/dev/pts/*).
 constexpr unsigned unix98PtySlaveMajorFirst = 136;
@@ -212,14 +213,21 @@ void QtSerialBackend::onBytesWritten(qint64 bytes)
 
 void QtSerialBackend::onReadyRead()
 {
-    if (m_state == State::Open && m_port.bytesAvailable() > 0 && !m_receiveGather.isActive())
-        m_receiveGather.start();
+    if (m_state != State::Open || m_port.bytesAvailable() <= 0 || m_receiveGather.isActive())
+        return;
+    const qint64 since = m_lastHandOn.isValid() ? m_lastHandOn.elapsed() : receiveGatherMs;
+    if (since >= receiveGatherMs)
+        handOn();
+    else
+        m_receiveGather.start(int(receiveGatherMs - since));
 }
 
 void QtSerialBackend::handOn()
 {
-    if (m_state == State::Open && m_port.bytesAvailable() > 0)
+    if (m_state == State::Open && m_port.bytesAvailable() > 0) {
+        m_lastHandOn.start();
         Q_EMIT received(m_port.readAll());
+    }
 }
 
 void QtSerialBackend::onError(QSerialPort::SerialPortError error)

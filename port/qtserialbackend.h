@@ -3,6 +3,7 @@
 #include "port/serialbackend.h"
 #include "port/serialcomponent.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -55,6 +56,7 @@ private:
 
     QSerialPort m_port;
     QTimer m_receiveGather;
+    QElapsedTimer m_lastHandOn;
     std::deque<Pending> m_queue;
     State m_state = State::Closed;
     bool m_sendPending = false;
