@@ -10,11 +10,7 @@
 
 void MainWindow::CmdSend_Click()
 {
-    const SendPath::Sent sent
-        = m_send.send(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive));
-    showMessage(sent.message);
-    if (sent.counted)
-        TxtTXCount->setText(m_counters.sentText());
+    showMessage(m_send.send(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive)));
 }
 
 void MainWindow::CmdClearSend_Click() { TxtSend->clear(); }
@@ -42,9 +38,8 @@ void MainWindow::TmrAutoSend_Timer()
     if (tick == AutoSend::Tick::Stop) {
         ChkAutoSend->setChecked(false);
         showMessage(SendMessages::emptyData());
-    } else if (tick == AutoSend::Tick::Send
-        && m_send.sendBox(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive))) {
-        TxtTXCount->setText(m_counters.sentText());
+    } else if (tick == AutoSend::Tick::Send) {
+        m_send.sendBox(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive));
     }
 }
 

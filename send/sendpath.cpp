@@ -21,16 +21,17 @@ Message portClosed() { return { QStringLiteral("串口没有打开，请打开�
 Message emptyData() { return { QStringLiteral("发送数据不能为空"), Message::Icon::Error }; }
 } // namespace SendMessages
 
-SendPath::Sent SendPath::send(QStringView box, bool hexSend, bool hexReceive)
+Message SendPath::send(QStringView box, bool hexSend, bool hexReceive)
 {
     if (!m_serial.portOpen())
-        return { SendMessages::portClosed() };
+        return SendMessages::portClosed();
     if (box.isEmpty())
-        return { SendMessages::emptyData() };
-    return { {}, sendBox(box, hexSend, hexReceive) };
+        return SendMessages::emptyData();
+    sendBox(box, hexSend, hexReceive);
+    return {};
 }
 
-bool SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
+void SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
 {
     if (hexSend) {
         m_serial.setInputMode(SerialComponent::InputBinary);
@@ -39,7 +40,6 @@ bool SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
         m_serial.setInputMode(textInputMode(hexReceive));
         m_serial.output(SendLogic::trimBlanks(box));
     }
-    return false;
 }
 
 bool SendPath::chooseFile(const QString& path)

@@ -21,16 +21,11 @@ public:
     }
 
     // The send button: refused with a message when the port is closed or the box is empty.
-    struct Sent {
-        Message message;
-        bool counted = false; // the sent count changed, so its box must show it
-    };
-    Sent send(QStringView box, bool hexSend, bool hexReceive);
+    Message send(QStringView box, bool hexSend, bool hexReceive);
     // The send itself, shared with the automatic send. Nothing is counted here, hexadecimal bytes
     // included: the counters take bytes as they leave, so a write the component refuses (port
-    // closed, output pending past its bound) or a close that drops it counts nothing. Returns
-    // whether the count changed (never).
-    bool sendBox(QStringView box, bool hexSend, bool hexReceive);
+    // closed, output pending past its bound) or a close that drops it counts nothing.
+    void sendBox(QStringView box, bool hexSend, bool hexReceive);
 
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
     bool chooseFile(const QString& path);
