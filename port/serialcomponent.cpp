@@ -65,6 +65,7 @@ bool SerialComponent::setPortOpen(bool open)
         return false;
     m_input.clear();
     m_decoder.reset();
+    applyLineControl();
     return true;
 }
 
@@ -103,6 +104,7 @@ QByteArray SerialComponent::inputBytes()
 
 void SerialComponent::onReceived(const QByteArray& bytes)
 {
+    Q_EMIT received(bytes);
     m_input += bytes;
     Q_EMIT onComm(EventReceive);
 }
@@ -112,4 +114,37 @@ void SerialComponent::onLost()
     m_input.clear();
     m_decoder.reset();
     Q_EMIT onComm(EventDeviceLost);
+}
+
+void SerialComponent::setLines(bool dtr, bool rts)
+{
+    m_dtr = dtr;
+    m_rts = rts;
+    if (portOpen())
+        m_backend->setLines(dtr, rts);
+}
+
+void SerialComponent::setFlowControl(FlowControl flow)
+{
+    m_flow = flow;
+    if (portOpen())
+        applyLineControl();
+}
+
+SerialBackend::LineControls SerialComponent::lineControls() const
+{
+    return portOpen() ? m_backend->lineControls() : SerialBackend::LineControls();
+}
+
+void SerialComponent::sendBreak()
+{
+    if (portOpen())
+        m_backend->sendBreak(breakMs);
+}
+
+void SerialComponent::applyLineControl()
+{
+    // Under RTS/CTS the driver holds RTS; leaving it gives RTS back to the wish.
+    m_backend->setFlowControl(m_flow);
+    m_backend->setLines(m_dtr, m_rts);
 }
