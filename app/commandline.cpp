@@ -42,7 +42,7 @@ CommandLine readCommandLine(int argc, const char* const argv[])
     const QCommandLineOption com(QStringLiteral("com"),
         QStringLiteral("Open COMn at start-up instead of COM1."), QStringLiteral("N"));
     const QCommandLineOption settings(QStringLiteral("settings"),
-        QStringLiteral("Open with these settings instead of 9600,N,8,1: baud, parity (N, O, E, S\n"
+        QStringLiteral("Open with these settings instead of 9600,N,8,1: baud, parity (N, O, E, S "
                        "or M), data bits and stop bits."),
         QStringLiteral("BAUD,P,D,S"));
     const QCommandLineOption log(QStringLiteral("log"),
