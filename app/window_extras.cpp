@@ -119,8 +119,10 @@ void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }
 // Worked out as it is about to show: the size changes with every arrival.
 bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == w.TxtStatus && event->type() == QEvent::ToolTip)
-        w.TxtStatus->setToolTip(m_log.isRunning()
+    // Only the status line is watched; it also reports here while the window is torn down, when
+    // nothing of the window may be touched.
+    if (event->type() == QEvent::ToolTip)
+        static_cast<QWidget*>(watched)->setToolTip(m_log.isRunning()
                 ? QStringLiteral("正在记录到文件：%1（%2 字节）")
                       .arg(QDir::toNativeSeparators(m_log.fileName()))
                       .arg(m_log.size())
