@@ -39,24 +39,72 @@ CommandLine readCommandLine(int argc, const char* const argv[])
         QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({ QStringLiteral("v"), QStringLiteral("version") },
         QStringLiteral("Show the version and exit."));
-    parser.addOptions({ help, version });
+    const QCommandLineOption com(QStringLiteral("com"),
+        QStringLiteral("Open COMn at start-up instead of COM1."), QStringLiteral("N"));
+    const QCommandLineOption settings(QStringLiteral("settings"),
+        QStringLiteral("Open with these settings instead of 9600,N,8,1: baud, parity (N, O, E, S "
+                       "or M), data bits and stop bits."),
+        QStringLiteral("BAUD,P,D,S"));
+    const QCommandLineOption log(QStringLiteral("log"),
+        QStringLiteral("Write every byte received, as received, to FILE (appending)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({ com, settings, log, help, version });
 
     if (!parser.parse(arguments)) {
         std::fprintf(
             stderr, "portlark: %s Try 'portlark --help'.\n", qPrintable(parser.errorText()));
-        return { 2 };
+        return { 2, {} };
     }
+    const auto refuse = [](const QString& what) {
+        std::fprintf(stderr, "portlark: %s Try 'portlark --help'.\n", qPrintable(what));
+        return CommandLine { 2, {} };
+    };
+    bool number = true;
+    if (parser.isSet(com))
+        (void)parser.value(com).toUInt(&number);
+    if (!number)
+        return refuse(QStringLiteral("--com takes a port number, as in --com 3."));
+    if (parser.isSet(settings) && parser.value(settings).split(QLatin1Char(',')).size() != 4)
+        return refuse(QStringLiteral("--settings takes four values, as in --settings 9600,N,8,1."));
     if (parser.isSet(help)) {
         // Without an application object Qt cannot name the program in its usage line.
         const QString text = parser.helpText();
         std::fputs(qPrintable(QStringLiteral("Usage: portlark [options]")
                        + text.mid(text.indexOf(QLatin1Char('\n')))),
             stdout);
-        return { 0 };
+        return { 0, {} };
     }
     if (parser.isSet(version)) {
         std::fputs("portlark " PORTLARK_VERSION "\n", stdout);
-        return { 0 };
+        return { 0, {} };
     }
-    return {};
+    return { {}, { parser.value(log), parser.value(com), parser.value(settings) } };
+}
+
+SelectionTexts startSelection(const StartOptions& options, const SelectionTexts& defaults)
+{
+    SelectionTexts boxes = defaults;
+    if (!options.com.isEmpty()) {
+        boxes.port = QStringLiteral("COM") + options.com.trimmed();
+        // The port box reads two digits; a longer number would open another port.
+        if (options.com.trimmed().size() > 2)
+            throw SelectionError(
+                QStringLiteral("串口号无效：“%1”（端口号应为0到99）").arg(boxes.port));
+    }
+    if (!options.settings.isEmpty()) {
+        const QStringList values = options.settings.split(QLatin1Char(','));
+        boxes.baud = values.value(0);
+        const QString letter = values.value(1).trimmed().toUpper();
+        static const QStringList entries { QStringLiteral("NONE"), QStringLiteral("ODD"),
+            QStringLiteral("ENEV"), QStringLiteral("SPACE"), QStringLiteral("MARK") };
+        const qsizetype entry = letter.size() == 1 ? QStringLiteral("NOESM").indexOf(letter) : -1;
+        boxes.parity = entry >= 0 ? entries.at(entry) : values.value(1);
+        boxes.dataBits = values.value(2);
+        boxes.stopBits = values.value(3);
+    }
+    // A pick converts the texts first, then the port refuses what a UART cannot take.
+    if (!lineSettings(convertSelection(boxes)))
+        throw SelectionError(
+            QStringLiteral("没有成功，请重试【检查端口是否被占用，或者端口号正确】"));
+    return boxes;
 }

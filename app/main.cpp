@@ -24,7 +24,8 @@ bool displayAvailable()
 
 int main(int argc, char* argv[])
 {
-    if (const CommandLine commandLine = readCommandLine(argc, argv); commandLine.exitCode)
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.exitCode)
         return *commandLine.exitCode;
     if (!displayAvailable()) {
         std::fprintf(
@@ -39,7 +40,7 @@ int main(int argc, char* argv[])
     QtDialogs dialogs;
     DesktopUrlOpener urlOpener;
     SystemClock clock;
-    MainWindow window({ &serial, &dialogs, &urlOpener, &clock });
+    MainWindow window({ &serial, &dialogs, &urlOpener, &clock }, commandLine.start);
     window.show();
     return application.exec();
 }

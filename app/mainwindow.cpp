@@ -174,6 +174,11 @@ protected:
 } // namespace
 
 MainWindow::MainWindow(const Platform& platform, QWidget* parent)
+    : MainWindow(platform, StartOptions(), parent)
+{
+}
+
+MainWindow::MainWindow(const Platform& platform, const StartOptions& options, QWidget* parent)
     : QWidget(parent)
     , m_platform(platform)
     , MSComm(platform.serial)
@@ -184,6 +189,7 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
 {
     buildControls();
     connectHandlers();
+    buildExtras(options);
     Form_Load();
 }
 

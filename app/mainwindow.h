@@ -13,6 +13,7 @@
 // dialogs, the browser, the clock) is reached through app/platform.h. There are no threads and no
 // nested event loops: every handler runs to completion.
 
+#include "app/commandline.h"
 #include "app/platform.h"
 #include "port/portsession.h"
 #include "receive/counters.h"
@@ -41,6 +42,8 @@ class MainWindow : public QWidget {
 public:
     // Builds every control, then runs Form_Load. The platform pieces must outlive the window.
     explicit MainWindow(const Platform& platform, QWidget* parent = nullptr);
+    // The same, with what the command line asked for at start-up.
+    MainWindow(const Platform& platform, const StartOptions& options, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Counts as the window keeps them (tests and benchmarks read them).
@@ -59,6 +62,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The context menus and start-up options (app/window_extras.cpp).
+    friend class WindowExtras;
+    void buildExtras(const StartOptions& options);
+
     void buildControls();
     void connectHandlers();
     QString sendBoxText() const;

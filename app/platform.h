@@ -23,6 +23,8 @@ public:
     // The chosen folder's path, or an empty string when the user cancels.
     virtual QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir)
         = 0;
+    // The path to write to (it may not exist yet), or an empty string when the user cancels.
+    virtual QString saveFile(QWidget* parent, const QString& title) = 0;
 };
 
 // Hands a web address to the desktop. Failures are not reported.

@@ -26,4 +26,11 @@ QString QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QSt
     return QFileDialog::getExistingDirectory(parent, title, startDir);
 }
 
+// The log appends to a file that exists, so choosing one is no reason to ask about replacing it.
+QString QtDialogs::saveFile(QWidget* parent, const QString& title)
+{
+    return QFileDialog::getSaveFileName(
+        parent, title, QString(), QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
 void DesktopUrlOpener::open(const QUrl& url) { QDesktopServices::openUrl(url); }

@@ -28,10 +28,12 @@ expect 0 --version
 
 expect 0 -platform offscreen --help
 head -n 1 "$out" | grep -q '^Usage: portlark' || fail "--help printed no usage line"
-grep -q -- '--version' "$out" || fail "--help does not name --version"
+for option in --version --com --settings --log; do
+    grep -q -- "$option" "$out" || fail "--help does not name $option"
+done
 [ -s "$err" ] && fail "--help wrote to standard error: $(cat "$err")"
 
-for bad in --frobnicate -x; do
+for bad in --frobnicate -x --com=x --settings=9600,N; do
     expect 2 "$bad"
     [ "$(wc -l <"$err")" -eq 1 ] || fail "$bad: not one line on standard error: $(cat "$err")"
     [ -s "$out" ] && fail "$bad wrote to standard output"

@@ -3,6 +3,7 @@
 #include "port/comnames.h"
 #include "port/openfailure.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
@@ -255,4 +256,52 @@ void QtSerialBackend::finishLoss()
         return;
     close();
     Q_EMIT lost();
+}
+
+// Modem lines, hardware flow control and a break need a UART behind the tty; a port whose driver
+// cannot even report its modem lines (a pseudo-terminal) has none.
+SerialBackend::LineControls QtSerialBackend::lineControls() const
+{
+    if (m_state != State::Open)
+        return {};
+    int bits = 0;
+    if (::ioctl(m_port.handle(), TIOCMGET, &bits) != 0)
+        return SoftwareFlow;
+    return Dtr | Rts | HardwareFlow | SoftwareFlow | Break;
+}
+
+// The port's own verdicts are dropped: a line it cannot set is left as it is, with no error.
+void QtSerialBackend::setLines(bool dtr, bool rts)
+{
+    if (!lineControls().testFlag(Dtr))
+        return;
+    (void)m_port.setDataTerminalReady(dtr);
+    if (m_port.flowControl() != QSerialPort::HardwareControl)
+        (void)m_port.setRequestToSend(rts);
+    m_port.clearError();
+}
+
+void QtSerialBackend::setFlowControl(FlowControl flow)
+{
+    const LineControls can = lineControls();
+    if (flow == FlowControl::Hardware && can.testFlag(HardwareFlow))
+        (void)m_port.setFlowControl(QSerialPort::HardwareControl);
+    else if (flow == FlowControl::Software && can.testFlag(SoftwareFlow))
+        (void)m_port.setFlowControl(QSerialPort::SoftwareControl);
+    else
+        (void)m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.clearError();
+}
+
+// Held by a timer, not by tcsendbreak(), which would block the window for the whole break.
+void QtSerialBackend::sendBreak(int ms)
+{
+    if (!lineControls().testFlag(Break) || m_port.isBreakEnabled())
+        return;
+    (void)m_port.setBreakEnabled(true);
+    QTimer::singleShot(ms, this, [this] {
+        if (m_state == State::Open)
+            (void)m_port.setBreakEnabled(false);
+        m_port.clearError();
+    });
 }

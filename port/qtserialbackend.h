@@ -37,6 +37,11 @@ public:
     void discardInput() override;
     void discardOutput() override;
 
+    LineControls lineControls() const override;
+    void setLines(bool dtr, bool rts) override;
+    void setFlowControl(FlowControl flow) override;
+    void sendBreak(int ms) override;
+
     // The device the open port uses; empty while closed.
     QString devicePath() const { return isOpen() ? m_devicePath : QString(); }
 

@@ -14,6 +14,8 @@ struct LineSettings {
     bool twoStopBits = false; // with 5 data bits a UART sends 1.5 stop bits for this
 };
 
+enum class FlowControl { None, Hardware, Software }; // RTS/CTS, XON/XOFF
+
 // The part of the serial component that touches a device, and the only part a test replaces.
 // Everything above it (the properties, input modes, the code page, the events) is shared by the
 // real port and the fake, so tests run the product's own rules.
@@ -42,4 +44,15 @@ Q_SIGNALS:
     void drained();
     // The device went away while open; the port is closed by now.
     void lost();
+
+public:
+    // Line control on the open port. A port that cannot do one (a pseudo-terminal has no modem
+    // lines) leaves it out of lineControls() and ignores the call.
+    enum LineControl { Dtr = 1, Rts = 2, HardwareFlow = 4, SoftwareFlow = 8, Break = 16 };
+    Q_DECLARE_FLAGS(LineControls, LineControl)
+    virtual LineControls lineControls() const { return {}; }
+    virtual void setLines(bool /*dtr*/, bool /*rts*/) { }
+    virtual void setFlowControl(FlowControl /*flow*/) { }
+    virtual void sendBreak(int /*ms*/) { }
 };
+Q_DECLARE_OPERATORS_FOR_FLAGS(SerialBackend::LineControls)

@@ -66,6 +66,7 @@ bool SerialComponent::setPortOpen(bool open)
         return false;
     m_input.clear();
     m_decoder.reset();
+    applyLineControl();
     return true;
 }
 
@@ -110,6 +111,7 @@ QByteArray SerialComponent::inputBytes(qint64* byteCount)
 
 void SerialComponent::onReceived(const QByteArray& bytes)
 {
+    Q_EMIT received(bytes);
     m_input += bytes;
     Q_EMIT onComm(EventReceive);
 }
@@ -119,4 +121,37 @@ void SerialComponent::onLost()
     m_input.clear();
     m_decoder.reset();
     Q_EMIT onComm(EventDeviceLost);
+}
+
+void SerialComponent::setLines(bool dtr, bool rts)
+{
+    m_dtr = dtr;
+    m_rts = rts;
+    if (portOpen())
+        m_backend->setLines(dtr, rts);
+}
+
+void SerialComponent::setFlowControl(FlowControl flow)
+{
+    m_flow = flow;
+    if (portOpen())
+        applyLineControl();
+}
+
+SerialBackend::LineControls SerialComponent::lineControls() const
+{
+    return portOpen() ? m_backend->lineControls() : SerialBackend::LineControls();
+}
+
+void SerialComponent::sendBreak()
+{
+    if (portOpen())
+        m_backend->sendBreak(breakMs);
+}
+
+void SerialComponent::applyLineControl()
+{
+    // Under RTS/CTS the driver holds RTS; leaving it gives RTS back to the wish.
+    m_backend->setFlowControl(m_flow);
+    m_backend->setLines(m_dtr, m_rts);
 }

@@ -2,6 +2,7 @@
 
 #include "port/codepage.h"
 #include "port/portsettings.h"
+#include "port/serialbackend.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -72,10 +73,30 @@ Q_SIGNALS:
     void onComm(int commEvent);
     // Bytes that have left for the device; what a close, a loss or a discard drops never does.
     void sent(qint64 bytes);
+    // Every byte as it arrives, before its receive event, whatever is later read or dropped.
+    void received(const QByteArray& bytes);
+
+public:
+    // Line control: kept for every later opening and applied to an open port at once. DTR and
+    // RTS are asserted and flow control off unless asked otherwise.
+    void setLines(bool dtr, bool rts);
+    void setFlowControl(FlowControl flow);
+    bool dataTerminalReady() const { return m_dtr; }
+    bool requestToSend() const { return m_rts; }
+    FlowControl flowControl() const { return m_flow; }
+    // What the open port can do; nothing while closed.
+    SerialBackend::LineControls lineControls() const;
+    static constexpr int breakMs = 250;
+    void sendBreak();
 
 private:
+    void applyLineControl();
     void onReceived(const QByteArray& bytes);
     void onLost();
+
+    bool m_dtr = true;
+    bool m_rts = true;
+    FlowControl m_flow = FlowControl::None;
 
     std::unique_ptr<SerialBackend> m_backend;
     CodePageDecoder m_decoder;

@@ -884,6 +884,10 @@ QMenu* ReceiveView::createContextMenu()
     menu->addSeparator();
     add("selectAll", QStringLiteral("全选(&A)"), QKeySequence::SelectAll,
         selectionEnd() - selectionStart() < m_text.length(), &ReceiveView::selectAll);
+    if (!m_extraActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(m_extraActions);
+    }
     return menu;
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringView>
 
+class QAction;
 class QMenu;
 
 // The receive display: a plain, editable, multi-line text box with a vertical scroll bar, built
@@ -53,6 +54,8 @@ public:
 
     // The edit menu the right button opens; the caller owns it.
     QMenu* createContextMenu();
+    // Shown after the edit items and a separator; hidden ones are left out. Not owned.
+    void setExtraActions(const QList<QAction*>& actions) { m_extraActions = actions; }
 
     // Rows as displayed: their count, and the characters of one, line break included.
     qint64 rowCount() const { return m_text.rowCount(); }
@@ -151,4 +154,5 @@ private:
     bool m_dragging = false;
     QPoint m_dragPoint;
     QString m_preedit;
+    QList<QAction*> m_extraActions;
 };

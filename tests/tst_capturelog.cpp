@@ -1,6 +1,5 @@
 #include "receive/capturelog.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -59,23 +58,6 @@ private Q_SLOTS:
         QVERIFY2(log.errorMessage().startsWith(QStringLiteral("无法打开记录文件：")),
             qPrintable(log.errorMessage()));
         QVERIFY2(log.errorMessage().contains(reason), qPrintable(log.errorMessage()));
-    }
-
-    // A disk that fills up: the log stops and says so once, and later bytes are ignored.
-    void failedWriteStopsTheLog()
-    {
-        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-            QSKIP("no /dev/full here");
-        CaptureLog log;
-        QSignalSpy failed(&log, &CaptureLog::failed);
-        QVERIFY(log.start(QStringLiteral("/dev/full")));
-        log.append("some bytes");
-        QTRY_COMPARE(failed.size(), 1);
-        QVERIFY(!log.isRunning());
-        QVERIFY(failed.at(0).at(0).toString().startsWith(QStringLiteral("写入记录文件失败")));
-        log.append(QByteArray(1 << 20, 'x'));
-        log.flush();
-        QCOMPARE(failed.size(), 1);
     }
 };
 

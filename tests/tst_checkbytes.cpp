@@ -38,9 +38,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("box");
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("result");
-        QTest::newRow("modbus read request")
-            << QStringLiteral("01 03 00 00 00 02") << Kind::ModbusCrc16
-            << QStringLiteral("01 03 00 00 00 02 C4 0B");
         QTest::newRow("unspaced lower case") << QStringLiteral("0103000000 0a") << Kind::ModbusCrc16
                                              << QStringLiteral("01 03 00 00 00 0A C5 CD");
         QTest::newRow("text after the frame is not sent, so not checked")

@@ -42,6 +42,19 @@ public:
     QStringList calls; // "open 1 9600,N,8,1", "close"
     int openCount = 0;
 
+    LineControls lineControls() const override { return m_open ? canControl : LineControls(); }
+    void setLines(bool dtr, bool rts) override
+    {
+        lineCalls << QStringLiteral("lines %1 %2").arg(dtr).arg(rts);
+    }
+    void setFlowControl(FlowControl flow) override
+    {
+        lineCalls << QStringLiteral("flow %1").arg(int(flow));
+    }
+    void sendBreak(int ms) override { lineCalls << QStringLiteral("break %1").arg(ms); }
+    LineControls canControl = LineControls(Dtr | Rts | HardwareFlow | SoftwareFlow | Break);
+    QStringList lineCalls; // "flow 0", "lines 1 1", "break 250"
+
 private:
     bool m_open = false;
     qint64 m_queued = 0;
@@ -60,6 +73,7 @@ public:
         Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& filter) override;
     QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir) override;
+    QString saveFile(QWidget*, const QString&) override { return nextSaveFile; }
 
     QList<Message> messages;
     Answer answer = Answer::Ok;
@@ -69,6 +83,7 @@ public:
     QString lastFilter;
     QString nextFolder; // empty: the user cancels
     QString lastFolderTitle;
+    QString nextSaveFile; // empty: the user cancels
 };
 
 class FakeUrlOpener : public UrlOpener {

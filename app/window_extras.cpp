@@ -1,0 +1,220 @@
+// What lives in context menus and start-up options, so that no control moves or changes: the
+// capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
+// (the send box's menu) and the port that --com and --settings open at start-up.
+#include "app/mainwindow.h"
+
+#include "port/serialcomponent.h"
+#include "receive/capturelog.h"
+#include "receive/receiveview.h"
+#include "send/checkbytes.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+class WindowExtras : public QObject {
+public:
+    explicit WindowExtras(MainWindow& window);
+    void applyStartOptions(const StartOptions& options);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void startLog(const QString& path);
+    void showLogState();
+    void lineMenu(const QPoint& pos);
+    void sendMenu(const QPoint& pos);
+    void appendCheck(CheckBytes::Kind kind);
+
+    MainWindow& w;
+    CaptureLog m_log;
+    QAction* m_logStart;
+    QAction* m_logStop;
+};
+
+void MainWindow::buildExtras(const StartOptions& options)
+{
+    (new WindowExtras(*this))->applyStartOptions(options);
+}
+
+WindowExtras::WindowExtras(MainWindow& window)
+    : QObject(&window)
+    , w(window)
+    , m_logStart(new QAction(QStringLiteral("记录到文件…"), this))
+    , m_logStop(new QAction(QStringLiteral("停止记录"), this))
+{
+    // The log hears every byte where the port hands it on, before the display decides anything.
+    connect(w.MSComm, &SerialComponent::received, &m_log, &CaptureLog::append);
+    connect(w.MSComm, &SerialComponent::onComm, &m_log, [this](int commEvent) {
+        if (commEvent == SerialComponent::EventDeviceLost)
+            m_log.flush();
+    });
+    // Told after the receive event that hit the failure has finished.
+    connect(
+        &m_log, &CaptureLog::failed, this,
+        [this](const QString& message) {
+            w.showMessage({ message });
+            showLogState();
+        },
+        Qt::QueuedConnection);
+    connect(m_logStart, &QAction::triggered, this, [this] {
+        const QString path = w.m_platform.dialogs->saveFile(&w, QStringLiteral("记录到文件"));
+        if (!path.isEmpty())
+            startLog(path);
+    });
+    connect(m_logStop, &QAction::triggered, this, [this] {
+        m_log.stop();
+        showLogState();
+    });
+    w.TxtReceive->setExtraActions({ m_logStart, m_logStop });
+    w.TxtStatus->installEventFilter(this);
+    showLogState();
+
+    w.Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w.Frame1, &QWidget::customContextMenuRequested, this, &WindowExtras::lineMenu);
+    w.TxtSend->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w.TxtSend, &QWidget::customContextMenuRequested, this, &WindowExtras::sendMenu);
+}
+
+void WindowExtras::applyStartOptions(const StartOptions& options)
+{
+    if (!options.com.isEmpty() || !options.settings.isEmpty()) {
+        try {
+            const SelectionTexts boxes = startSelection(options, w.selectionTexts());
+            const auto show = [](QComboBox* box, const QString& text) {
+                if (const int index = box->findText(text); index >= 0)
+                    box->setCurrentIndex(index);
+                box->setEditText(text);
+            };
+            show(w.CboCom, boxes.port);
+            show(w.CboBaudrate, boxes.baud);
+            show(w.CboParitybit, boxes.parity);
+            show(w.CboDatabit, boxes.dataBits);
+            show(w.CboStopbit, boxes.stopBits);
+        } catch (const SelectionError& error) {
+            w.showMessage({ error.message() });
+        }
+    }
+    if (!options.logFile.isEmpty())
+        startLog(options.logFile);
+}
+
+void WindowExtras::startLog(const QString& path)
+{
+    if (!m_log.start(path))
+        w.showMessage({ m_log.errorMessage() });
+    showLogState();
+}
+
+void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }
+
+// Worked out as it is about to show: the size changes with every arrival.
+bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only the status line is watched; it also reports here while the window is torn down, when
+    // nothing of the window may be touched.
+    if (event->type() == QEvent::ToolTip)
+        static_cast<QWidget*>(watched)->setToolTip(m_log.isRunning()
+                ? QStringLiteral("正在记录到文件：%1（%2 字节）")
+                      .arg(QDir::toNativeSeparators(m_log.fileName()))
+                      .arg(m_log.size())
+                : QString());
+    return QObject::eventFilter(watched, event);
+}
+
+// While the port is closed every choice is open, for the next opening; on an open port what it
+// cannot do is shown disabled.
+void WindowExtras::lineMenu(const QPoint& pos)
+{
+    SerialComponent* port = w.MSComm;
+    const bool open = port->portOpen();
+    const SerialBackend::LineControls can = port->lineControls();
+    const auto allowed
+        = [&](SerialBackend::LineControl control) { return !open || can.testFlag(control); };
+    const auto checkable = [](QMenu* menu, const QString& text, bool checked, bool enabled) {
+        QAction* action = menu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(checked);
+        action->setEnabled(enabled);
+        return action;
+    };
+
+    auto* menu = new QMenu(w.Frame1);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* dtr = checkable(
+        menu, QStringLiteral("DTR"), port->dataTerminalReady(), allowed(SerialBackend::Dtr));
+    connect(dtr, &QAction::triggered, port,
+        [port](bool on) { port->setLines(on, port->requestToSend()); });
+    // Under RTS/CTS the driver drives RTS.
+    QAction* rts = checkable(menu, QStringLiteral("RTS"), port->requestToSend(),
+        allowed(SerialBackend::Rts) && port->flowControl() != FlowControl::Hardware);
+    connect(rts, &QAction::triggered, port,
+        [port](bool on) { port->setLines(port->dataTerminalReady(), on); });
+
+    QMenu* flowMenu = menu->addMenu(QStringLiteral("流控制"));
+    auto* group = new QActionGroup(flowMenu);
+    const struct {
+        const char* text;
+        FlowControl flow;
+        bool enabled;
+    } flows[] = {
+        { "无", FlowControl::None, true },
+        { "RTS/CTS", FlowControl::Hardware, allowed(SerialBackend::HardwareFlow) },
+        { "XON/XOFF", FlowControl::Software, allowed(SerialBackend::SoftwareFlow) },
+    };
+    for (const auto& choice : flows) {
+        QAction* action = checkable(flowMenu, QString::fromUtf8(choice.text),
+            port->flowControl() == choice.flow, choice.enabled);
+        group->addAction(action);
+        const FlowControl flow = choice.flow;
+        connect(action, &QAction::triggered, port, [port, flow] { port->setFlowControl(flow); });
+    }
+
+    menu->addSeparator();
+    QAction* breakAction = menu->addAction(QStringLiteral("发送 Break"));
+    breakAction->setEnabled(open && can.testFlag(SerialBackend::Break));
+    connect(breakAction, &QAction::triggered, port, &SerialComponent::sendBreak);
+    menu->popup(w.Frame1->mapToGlobal(pos));
+}
+
+void WindowExtras::sendMenu(const QPoint& pos)
+{
+    QMenu* menu = w.TxtSend->createStandardContextMenu(pos);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    QMenu* checks = menu->addMenu(QStringLiteral("追加校验"));
+    // The check is of the bytes a hexadecimal send would write; text has none to check.
+    checks->menuAction()->setEnabled(MainWindow::ticked(w.ChkHexSend));
+    const struct {
+        const char* text;
+        CheckBytes::Kind kind;
+    } kinds[] = {
+        { "Modbus CRC-16", CheckBytes::Kind::ModbusCrc16 },
+        { "CRC-16/CCITT-FALSE", CheckBytes::Kind::CcittFalse },
+        { "累加和 (8 位)", CheckBytes::Kind::Sum8 },
+        { "异或 (8 位)", CheckBytes::Kind::Xor8 },
+    };
+    for (const auto& choice : kinds) {
+        const CheckBytes::Kind kind = choice.kind;
+        connect(checks->addAction(QString::fromUtf8(choice.text)), &QAction::triggered, this,
+            [this, kind] { appendCheck(kind); });
+    }
+    menu->popup(w.TxtSend->viewport()->mapToGlobal(pos));
+}
+
+// One edit, so that undo gives the frame back.
+void WindowExtras::appendCheck(CheckBytes::Kind kind)
+{
+    const QString text = CheckBytes::appendedTo(w.TxtSend->toPlainText(), kind);
+    QTextCursor cursor(w.TxtSend->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+}

@@ -1,0 +1,196 @@
+// The context menus and start-up options, through right clicks and menu clicks on the window.
+#include "port/comnames.h"
+#include "port/qtserialbackend.h"
+#include "support/pty.h"
+#include "support/windowfixture.h"
+
+#include <QAbstractScrollArea>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+static QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ExtrasTest : public QObject, WindowFixture {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<QtSerialComponent> m_serial; // outlives the window
+
+    QWidget* receiveArea() const { return control<QAbstractScrollArea>("TxtReceive")->viewport(); }
+    // Right-clicks the widget and returns the menu that pops up.
+    static QMenu* rightClick(QWidget* widget)
+    {
+        while (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        QContextMenuEvent event(
+            QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(widget, &event);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    }
+    static QAction* item(QMenu* menu, const QString& text)
+    {
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                return action;
+        return nullptr;
+    }
+    // Chooses the item with the keyboard; an item holding a submenu opens it, and that is returned.
+    static QMenu* choose(QMenu* menu, const QString& text)
+    {
+        QAction* action = item(menu, text);
+        QPointer<QMenu> sub = action->menu(); // a plain item's menu closes and goes
+        menu->setActiveAction(action); // as the arrow keys would
+        QTest::keyClick(menu, Qt::Key_Return);
+        if (sub)
+            (void)QTest::qWaitFor([&] { return sub->isVisible(); });
+        return sub;
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        QVERIFY(finish());
+        m_serial.reset();
+    }
+
+    // Over a pseudo-terminal: the log holds every byte fed while the display is stopped,
+    // cleared, in hex and auto-cleared; the port has no modem lines, so those items are disabled.
+    void logAndLinesOnPty()
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+        QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
+        m_pty = std::make_unique<PtyPair>();
+        PtyPair& pty = *m_pty;
+        QVERIFY(QFile::link(pty.slavePath(), ComNames::devicesFolder() + u"/com1"_s));
+        m_serial = std::make_unique<QtSerialComponent>();
+        start({}, m_serial.get());
+        QVERIFY(m_serial->portOpen());
+
+        QMenu* lines = rightClick(control("Frame1"));
+        QVERIFY(lines);
+        QVERIFY(!item(lines, u"DTR"_s)->isEnabled());
+        QVERIFY(!item(lines, u"发送 Break"_s)->isEnabled());
+        QMenu* flow = choose(lines, u"流控制"_s);
+        QVERIFY(flow);
+        QVERIFY(!item(flow, u"RTS/CTS"_s)->isEnabled());
+        choose(flow, u"XON/XOFF"_s);
+        QVERIFY(pty.attributes().c_iflag & IXON);
+
+        const QString path = m_dir.filePath(u"capture.log"_s);
+        fakes->dialogs.nextSaveFile = path;
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
+        click("CmdStopdisp");
+        QByteArray fed;
+        for (int i = 0; i < 40000; ++i)
+            fed.append(char(i * 7 % 251 | 0x20)); // under XON/XOFF, 0x11 and 0x13 are no data
+        QVERIFY(pty.writePumping(fed) && pty.drainPumping());
+        click("CmdClearReceive");
+        click("ChkHexReceive");
+        click("ChkAutoClear");
+        QVERIFY(pty.writePumping(fed) && pty.drainPumping()); // passes 65535: auto-cleared
+        QCOMPARE(shown("TxtReceive"), QString());
+        choose(rightClick(receiveArea()), u"停止记录"_s);
+        QCOMPARE(contents(path), fed + fed);
+        QCOMPARE(fakes->dialogs.messages.size(), 0);
+    }
+
+    void unwritableLog_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder missing") << m_dir.filePath(u"none/x.log"_s) << u"无法打开记录文件"_s;
+        QTest::newRow("disk full") << u"/dev/full"_s << u"写入记录文件失败"_s;
+    }
+    void unwritableLog()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        start();
+        fakes->dialogs.nextSaveFile = path;
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
+        fakes->device->deliver("abc");
+        QTRY_COMPARE(fakes->dialogs.messages.size(), 1);
+        QVERIFY(fakes->dialogs.messages[0].text.startsWith(message));
+        QVERIFY(fakes->serial.portOpen());
+        QCOMPARE(shown("TxtReceive"), u"abc"_s);
+        QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
+    }
+
+    // Applied to the open port at once, and again at each opening.
+    void lineControlReachesThePort()
+    {
+        start();
+        FakeBackend& device = *fakes->device;
+        QCOMPARE(device.lineCalls, QStringList({ u"flow 0"_s, u"lines 1 1"_s }));
+        device.lineCalls.clear();
+        choose(rightClick(control("Frame1")), u"DTR"_s);
+        choose(choose(rightClick(control("Frame1")), u"流控制"_s), u"RTS/CTS"_s);
+        QVERIFY(!item(rightClick(control("Frame1")), u"RTS"_s)->isEnabled());
+        choose(rightClick(control("Frame1")), u"发送 Break"_s);
+        click("CmdSwitch");
+        click("CmdSwitch");
+        QCOMPARE(device.lineCalls,
+            QStringList({ u"lines 0 1"_s, u"flow 1"_s, u"lines 0 1"_s, u"break 250"_s, u"flow 1"_s,
+                u"lines 0 1"_s }));
+    }
+
+    void checkBytes()
+    {
+        start();
+        auto* box = control<QPlainTextEdit>("TxtSend");
+        box->setPlainText(u"01 03 00 00 00 02"_s);
+        QVERIFY(!item(rightClick(box->viewport()), u"追加校验"_s)->isEnabled());
+        click("ChkHexSend");
+        choose(choose(rightClick(box->viewport()), u"追加校验"_s), u"Modbus CRC-16"_s);
+        QCOMPARE(box->toPlainText(), u"01 03 00 00 00 02 C4 0B"_s);
+    }
+
+    void startOptions_data()
+    {
+        QTest::addColumn<QString>("com");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("COM3 at 115200, even parity")
+            << u"3"_s << u"115200,e,7,2"_s << u"open 3 115200,E,7,2"_s << u"COM3 115200 ENEV 7 2"_s
+            << QString();
+        QTest::newRow("data bits the port refuses: defaults")
+            << QString() << u"9600,N,9,1"_s << u"open 1 9600,N,8,1"_s << u"COM1 9600 NONE 8 1"_s
+            << u"没有成功，请重试【检查端口是否被占用，或者端口号正确】"_s;
+    }
+    void startOptions()
+    {
+        QFETCH(QString, com);
+        QFETCH(QString, settings);
+        QFETCH(QString, opened);
+        QFETCH(QString, boxes);
+        QFETCH(QString, message);
+        const QString log = m_dir.filePath(u"start.log"_s);
+        QFile::remove(log);
+        fakes = std::make_unique<FakePlatform>();
+        window
+            = std::make_unique<MainWindow>(fakes->platform(), StartOptions { log, com, settings });
+        QCOMPARE(fakes->device->calls.value(0), opened);
+        QStringList texts;
+        for (const char* name :
+            { "CboCom", "CboBaudrate", "CboParitybit", "CboDatabit", "CboStopbit" })
+            texts << shown(name);
+        QCOMPARE(texts.join(u' '), boxes);
+        QCOMPARE(fakes->dialogs.messages.value(0).text, message);
+        fakes->device->deliver("\x01\x02");
+        window.reset(); // quitting flushes the log
+        QCOMPARE(contents(log), "\x01\x02"_ba);
+    }
+};
+
+QTEST_MAIN(ExtrasTest)
+#include "tst_extras.moc"
