@@ -19,7 +19,6 @@ private Q_SLOTS:
             = [](const char* name, const QString& text, double leading, bool whole,
                   double rounded) { QTest::newRow(name) << text << leading << whole << rounded; };
         const double inf = std::numeric_limits<double>::infinity();
-        row("whole number", u"1000"_s, 1000, true, 1000);
         row("blanks, tabs and line feeds anywhere", u"\t1\n2 3\t"_s, 123, false, 123);
         row("blanks around a whole number", u" \t7\n "_s, 7, true, 7);
         row("unit after the digits", u"500ms"_s, 500, false, 500);
@@ -32,12 +31,10 @@ private Q_SLOTS:
         row("point last", u"3."_s, 3, true, 3);
         row("second point stops", u"1.2.3"_s, 1.2, false, 1);
         row("point alone", u"."_s, 0, false, 0);
-        row("negative exponent", u"25E-1"_s, 2.5, true, 2);
         row("blanks inside the exponent", u"1 e + 2"_s, 100, false, 100);
         row("exponent letter without digits", u"7e"_s, 7, false, 7);
         row("exponent too large keeps the sign", u"-1e999"_s, -inf, true, -inf);
         row("exponent too small", u"1e-999"_s, 0, true, 0);
-        row("hexadecimal", u"&H1F"_s, 31, true, 31);
         row("four hexadecimal digits stay positive", u"&hFFFF"_s, 65535, true, 65535);
         row("hexadecimal stops at G", u"&H1G2"_s, 1, false, 1);
         row("hexadecimal prefix alone", u"&H"_s, 0, false, 0);

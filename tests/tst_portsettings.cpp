@@ -43,7 +43,6 @@ private Q_SLOTS:
         const auto row = [](const char* name, const QString& texts, const QString& expected) {
             QTest::newRow(name) << texts << expected;
         };
-        row("start values", u"COM1|9600|NONE|8|1"_s, u"1 9600,N,8,1 → 9600 0 8 1"_s);
         row("COM12, even entry", u"COM12|9600|ENEV|8|1"_s, u"12 9600,E,8,1 → 9600 2 8 1"_s);
         row("COM15, odd, 7, 2", u"COM15|19200|ODD|7|2"_s, u"15 19200,O,7,2 → 19200 1 7 2"_s);
         row("space and mark", u"COM2|300|SPACE|6|1"_s, u"2 300,S,6,1 → 300 3 6 1"_s);
