@@ -42,12 +42,12 @@ void FakeBackend::loseDevice()
 }
 
 Dialogs::Answer FakeDialogs::message(
-    QWidget*, const QString& text, const QString& title, Icon icon, Buttons buttons)
+    QWidget*, const QString& text, const QString&, Icon, Buttons buttons)
 {
-    messages.append({ text, title, icon, buttons });
+    messages.append({ text, buttons });
     if (onMessage)
         onMessage(messages.last());
-    return answer;
+    return Answer::Ok;
 }
 
 QString FakeDialogs::openFile(QWidget*, const QString& filter)

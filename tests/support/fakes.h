@@ -65,8 +65,6 @@ class FakeDialogs : public Dialogs {
 public:
     struct Message {
         QString text;
-        QString title;
-        Icon icon;
         Buttons buttons;
     };
     Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
@@ -76,7 +74,6 @@ public:
     QString saveFile(QWidget*, const QString&) override { return nextSaveFile; }
 
     QList<Message> messages;
-    Answer answer = Answer::Ok;
     // Called when a message box would show (for checks made at that moment).
     std::function<void(const Message&)> onMessage;
     QString nextFile; // empty: the user cancels
@@ -95,9 +92,8 @@ public:
 class FakeClock : public Clock {
 public:
     QDateTime now() const override { return time.isValid() ? time : QDateTime::currentDateTime(); }
-    int saveNoticeMs() const override { return noticeMs; }
+    int saveNoticeMs() const override { return 50; }
     QDateTime time;
-    int noticeMs = 50;
 };
 
 // The real serial component over a fake device, and one of each other fake, ready for a window.
