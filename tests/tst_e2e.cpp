@@ -1,10 +1,6 @@
 // The real window on the real serial component over a pseudo-terminal: COM1 is a link to its
 // program side in a private devices folder, and the test plays the device on the other side.
 #include "port/codepage.h"
-#include "port/comnames.h"
-#include "port/qtserialbackend.h"
-#include "receive/receiveview.h"
-#include "support/pty.h"
 #include "support/windowfixture.h"
 
 #include <QPlainTextEdit>
@@ -17,35 +13,17 @@ using namespace Qt::StringLiterals;
 
 class EndToEndTest : public QObject, WindowFixture {
     Q_OBJECT
-    QTemporaryDir m_config;
-    std::unique_ptr<PtyPair> m_pty;
-    std::unique_ptr<QtSerialComponent> m_serial;
-
-    // A fresh device for COM1, and the window that opens it.
-    void startWindow()
-    {
-        const QString link = ComNames::devicesFolder() + u"/com1"_s;
-        QFile::remove(link);
-        m_pty = std::make_unique<PtyPair>();
-        QVERIFY(QFile::link(m_pty->slavePath(), link));
-        m_serial = std::make_unique<QtSerialComponent>();
-        start({}, m_serial.get());
-        QVERIFY(m_serial->portOpen());
-    }
 private Q_SLOTS:
     void initTestCase()
     {
         // A Chinese desktop, before anything asks for the code page.
         qputenv("LC_ALL", "zh_CN.UTF-8");
         QCOMPARE(CodePage::system(), "GBK"_ba);
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-        QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
     }
 
     void cleanup()
     {
         QVERIFY(finish());
-        m_serial.reset();
         CodePage::setSystemOverride(QByteArray());
     }
 
@@ -70,12 +48,12 @@ private Q_SLOTS:
         QFETCH(bool, hex);
         QFETCH(QByteArray, unit);
         CodePage::setSystemOverride(codePage); // the component takes it when it is made
-        startWindow();
+        startOnPty();
         if (hex)
             click("ChkHexReceive");
         const QByteArray fed = unit.repeated(4 * 1024 * 1024 / unit.size() + 1);
-        QVERIFY(m_pty->writePumping(fed));
-        QVERIFY(m_pty->drainPumping());
+        QVERIFY(pty->writePumping(fed));
+        QVERIFY(pty->drainPumping());
         QCOMPARE(window->receivedCount(), qint64(fed.size()));
         const QString expected
             = hex ? QString::fromLatin1(fed.toHex(' ').toUpper() + ' ') : CodePage::decode(fed);
@@ -109,43 +87,43 @@ private Q_SLOTS:
         QFETCH(QString, box);
         QFETCH(QString, way);
         QFETCH(QByteArray, bytes);
-        startWindow();
+        startOnPty();
         if (!box.isNull())
             control<QPlainTextEdit>("TxtSend")->setPlainText(box);
         if (way == u"hex")
             click("ChkHexSend");
         if (way == u"file") {
-            QFile chosen(m_config.filePath(u"file.txt"_s));
+            QFile chosen(config.filePath(u"file.txt"_s));
             QVERIFY(chosen.open(QIODevice::WriteOnly) && chosen.write(bytes) == bytes.size());
             chosen.close();
             fakes->dialogs.nextFile = chosen.fileName();
             click("CmdSelectFile");
         }
         click(way == u"file" ? "CmdSendFile" : "CmdSend");
-        QCOMPARE(m_pty->readPumping(bytes.size()), bytes);
+        QCOMPARE(pty->readPumping(bytes.size()), bytes);
         QTRY_COMPARE(window->sentCount(), bytes.size());
-        QCOMPARE(m_pty->readAvailable(), QByteArray());
+        QCOMPARE(pty->readAvailable(), QByteArray());
     }
 
     // A send every millisecond to a device that stops reading: the queue stays within one output
     // buffer, and after the untick only what was queued comes out, all of it counted.
     void autoSendToAReaderThatPauses()
     {
-        startWindow();
+        startOnPty();
         control<QPlainTextEdit>("TxtSend")->setPlainText(QString(200, u'a'));
         type("TxtAutoSendTime", u"1"_s);
         qint64 mostPending = 0;
         QTimer sample;
         connect(&sample, &QTimer::timeout, this,
-            [&] { mostPending = std::max(mostPending, m_serial->outBufferCount()); });
+            [&] { mostPending = std::max(mostPending, realSerial->outBufferCount()); });
         sample.start(0);
         click("ChkAutoSend");
-        QTRY_VERIFY(m_serial->outBufferCount() > 4096 - 200); // the pty is full, the queue too
+        QTRY_VERIFY(realSerial->outBufferCount() > 4096 - 200); // the pty is full, the queue too
         click("ChkAutoSend");
         // What the device side holds already, then what the program still had queued.
-        const qsizetype delivered = m_pty->readAvailable().size();
-        const qint64 queued = m_serial->outBufferCount();
-        QCOMPARE(m_pty->readPumping(queued + 1, 500).size(), queued);
+        const qsizetype delivered = pty->readAvailable().size();
+        const qint64 queued = realSerial->outBufferCount();
+        QCOMPARE(pty->readPumping(queued + 1, 500).size(), queued);
         QTRY_COMPARE(window->sentCount(), delivered + queued);
         QCOMPARE((delivered + queued) % 200, 0);
         QVERIFY(mostPending <= 4096);

@@ -1,7 +1,4 @@
 // The context menus and start-up options, through right clicks and menu clicks on the window.
-#include "port/comnames.h"
-#include "port/qtserialbackend.h"
-#include "support/pty.h"
 #include "support/windowfixture.h"
 
 #include <QAbstractScrollArea>
@@ -21,8 +18,6 @@ static QByteArray contents(const QString& path)
 class ExtrasTest : public QObject, WindowFixture {
     Q_OBJECT
     QTemporaryDir m_dir;
-    std::unique_ptr<PtyPair> m_pty;
-    std::unique_ptr<QtSerialComponent> m_serial; // outlives the window
 
     QWidget* receiveArea() const { return control<QAbstractScrollArea>("TxtReceive")->viewport(); }
     // Right-clicks the widget and returns the menu that pops up.
@@ -55,24 +50,13 @@ class ExtrasTest : public QObject, WindowFixture {
     }
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        QVERIFY(finish());
-        m_serial.reset();
-    }
+    void cleanup() { QVERIFY(finish()); }
 
     // Over a pseudo-terminal: the log holds every byte fed while the display is stopped,
     // cleared, in hex and auto-cleared; the port has no modem lines, so those items are disabled.
     void logAndLinesOnPty()
     {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
-        QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
-        m_pty = std::make_unique<PtyPair>();
-        PtyPair& pty = *m_pty;
-        QVERIFY(QFile::link(pty.slavePath(), ComNames::devicesFolder() + u"/com1"_s));
-        m_serial = std::make_unique<QtSerialComponent>();
-        start({}, m_serial.get());
-        QVERIFY(m_serial->portOpen());
+        startOnPty();
 
         QMenu* lines = rightClick(control("Frame1"));
         QVERIFY(lines);
@@ -82,7 +66,7 @@ private Q_SLOTS:
         QVERIFY(flow);
         QVERIFY(!item(flow, u"RTS/CTS"_s)->isEnabled());
         choose(flow, u"XON/XOFF"_s);
-        QVERIFY(pty.attributes().c_iflag & IXON);
+        QVERIFY(pty->attributes().c_iflag & IXON);
 
         const QString path = m_dir.filePath(u"capture.log"_s);
         fakes->dialogs.nextSaveFile = path;
@@ -91,11 +75,11 @@ private Q_SLOTS:
         QByteArray fed;
         for (int i = 0; i < 40000; ++i)
             fed.append(char(i * 7 % 251 | 0x20)); // under XON/XOFF, 0x11 and 0x13 are no data
-        QVERIFY(pty.writePumping(fed) && pty.drainPumping());
+        QVERIFY(pty->writePumping(fed) && pty->drainPumping());
         click("CmdClearReceive");
         click("ChkHexReceive");
         click("ChkAutoClear");
-        QVERIFY(pty.writePumping(fed) && pty.drainPumping()); // passes 65535: auto-cleared
+        QVERIFY(pty->writePumping(fed) && pty->drainPumping()); // passes 65535: auto-cleared
         QCOMPARE(shown("TxtReceive"), QString());
         choose(rightClick(receiveArea()), u"停止记录"_s);
         QCOMPARE(contents(path), fed + fed);

@@ -1,5 +1,6 @@
 #include "support/windowfixture.h"
 
+#include "port/comnames.h"
 #include "receive/receiveview.h"
 
 #include <QAbstractItemView>
@@ -27,9 +28,23 @@ void WindowFixture::start(
     window->show();
 }
 
+void WindowFixture::startOnPty()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    const QString link = ComNames::devicesFolder() + u"/com1"_s;
+    QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
+    QFile::remove(link);
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(QFile::link(pty->slavePath(), link));
+    realSerial = std::make_unique<QtSerialComponent>();
+    start({}, realSerial.get());
+    QVERIFY(realSerial->portOpen());
+}
+
 bool WindowFixture::finish()
 {
     window.reset();
+    realSerial.reset();
     fakes.reset();
     ends = 0;
     return QTest::qWaitFor([] { return QApplication::topLevelWidgets().isEmpty(); });

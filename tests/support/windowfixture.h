@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "port/qtserialbackend.h"
 #include "support/fakes.h"
+#include "support/pty.h"
 
 #include <QComboBox>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <memory>
@@ -15,7 +18,10 @@ public:
     // start-up, a clock). A real port, if given, stands in for the fake one.
     void start(
         const std::function<void(FakePlatform&)>& before = {}, SerialComponent* realPort = nullptr);
-    // Destroys the window; false when a top-level window outlived it.
+    // The same on the real serial component, with COM1 a link to a fresh pseudo-terminal pair in a
+    // private devices folder.
+    void startOnPty();
+    // Destroys the window (and then the real component); false when a top-level window outlived it.
     bool finish();
 
     template <typename T = QWidget> T* control(const char* name) const
@@ -34,6 +40,9 @@ public:
 
     std::unique_ptr<FakePlatform> fakes;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<QtSerialComponent> realSerial;
+    QTemporaryDir config;
     int ends = 0;
     QStringList statesAtBoxes; // indicators() as each message box showed
 };
