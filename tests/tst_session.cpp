@@ -69,15 +69,11 @@ private Q_SLOTS:
         // After a device loss the session watches for the port until it re-opens it or the user
         // does anything with the port; "return" is the watch seeing the device again.
         const QString reopened = u", open 1 600,N,8,1"_s;
-        row("loss: closed, watching", u"start; lose"_s, u" | "_s + closed + u" | closed watching"_s,
-            open1);
         row("return: the settings it had, shown as the switch would",
             u"baud 600; start; lose; baud 19200; return"_s,
             u" | 串口：COM1 打开，600,N,8,1 | open"_s, u"open 1 600,N,8,1"_s + reopened);
         row("return refused: still watching, only the reason", u"start; lose; absent; return"_s,
             u" | - | unchanged (absent) watching"_s, open1 + u", "_s + open1);
-        row("the switch ends the watch", u"start; lose; absent; toggle"_s,
-            b + u" | 串口状态：COM关闭 | closed (absent)"_s, open1 + u", "_s + open1);
         row("a pick ends the watch", u"start; lose; pick"_s,
             u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", "_s + open1);
         row("quit ends the watch", u"start; lose; end"_s, u" | - | unchanged"_s, open1);
