@@ -79,7 +79,6 @@ private Q_SLOTS:
         row("breaks after the last blank", "hello world again", "hello |world |again");
         row("a long run moves down, then breaks", "ab cdefghijklmnop", "ab |cdefghijkl|mnop");
         row("blanks hang at the end of a row", "abcdefghij    klm", "abcdefghij    |klm");
-        row("breaks end rows early", "ab\r\ncdefghijklmn\nop", "ab\r\n|cdefghijkl|mn\n|op");
         row("lone CR and lone LF each break", "ab\rcd\nef", "ab\r|cd\n|ef");
         row("LF CR and CR CR LF are two breaks each", "a\n\rb\r\r\nc", "a\n|\r|b\r|\r\n|c");
         row("a CR at the end waits on a row of its own", "ab\r", "ab\r|");
