@@ -122,7 +122,6 @@ private Q_SLOTS:
         const QString lines = u"line of text\r\n"_s.repeated(200);
         QTest::newRow("after many lines") << lines << u"last"_s;
         QTest::newRow("one unbroken hex line grows") << u"4F "_s.repeated(2000) << u"0A "_s;
-        QTest::newRow("into an empty box") << QString() << lines;
     }
 
     void caretAndScrollFollowAppends()
