@@ -58,7 +58,7 @@ class WindowTest : public QObject, WindowFixture {
     QTemporaryDir m_home;
 
     // Runs one step of a row: "click NAME", "pick BOX ITEM", "type BOX TEXT", "paste BOX N" (N
-    // characters), "arrive BYTES" (percent-encoded) or "arrive* N" (N bytes 'a'), "drain", "lose",
+    // characters), "arrive BYTES" (percent-encoded), "drain", "lose",
     // "absent" (later opens of COM1 fail), "file CONTENT" (chosen; "file" alone: one that cannot be
     // read), "notice" (waits for the save notice to end), "ticks N" (waits for N more bytes sent
     // automatically), "unticks" (waits for the automatic send to stop itself), "frame"
@@ -91,8 +91,6 @@ class WindowTest : public QObject, WindowFixture {
             QTest::keySequence(control(name.constData()), QKeySequence::Paste);
         } else if (verb == u"arrive") {
             device.deliver(QByteArray::fromPercentEncoding(arg.toLatin1()));
-        } else if (verb == u"arrive*") {
-            device.deliver(QByteArray(arg.toInt(), 'a'));
         } else if (verb == u"drain") {
             device.drain();
         } else if (verb == u"lose") {
@@ -228,9 +226,6 @@ private Q_SLOTS:
         row("cleared, then stopped: counted, never shown",
             u"arrive ab; click CmdClearReceive; click CmdStopdisp; arrive x; click CmdStopdisp; arrive y"_s,
             { u"shown=y"_s, u"counts=RX:4 TX发:0"_s, u"CmdStopdisp=停止显示"_s });
-        row("auto-clear, and the counter reset",
-            u"click ChkAutoClear; arrive* 65535; click CmdClearCounter"_s,
-            { u"shown="_s, u"counts=RX:0 TX:0"_s });
         // Send
         row("text send counted when drained, read as the display",
             u"click ChkHexReceive; type TxtSend   AB ; click CmdSend; drain"_s,
