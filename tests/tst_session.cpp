@@ -57,9 +57,6 @@ private Q_SLOTS:
             u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", close, "_s + open1);
         row("pick, absent", u"start; absent; pick"_s,
             b + u" | "_s + closed + u" | closed (absent)"_s, open1 + u", close, "_s + open1);
-        row("pick, settings a UART refuses", u"start; data 4; pick"_s,
-            b + u" | "_s + closed + u" | closed (串口参数无效：9600,N,4,1)"_s,
-            open1 + u", close"_s);
         row("pick, data bits that do not convert keep the port", u"start; data abc; pick"_s,
             u"数据位无效：“abc”（应为数字） | - | unchanged"_s, open1);
         row("switch, stays closed", u"start; toggle; silent; toggle"_s,
