@@ -32,8 +32,6 @@ QString render(const PortView& view)
 class SessionTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { CodePage::setSystemOverride("GBK"); }
-
     void port_data()
     {
         QTest::addColumn<QString>("steps"); // "; " between; see port()
@@ -123,8 +121,6 @@ private Q_SLOTS:
         const auto row = [](const char* name, const QString& steps, const QString& expected) {
             QTest::newRow(name) << steps << expected;
         };
-        row("text, a GBK character split across reads", u"text A%D6; text %D0"_s, u"A中|RX:3|0"_s);
-        row("hex", u"hex %00%0F%10%FF"_s, u"00 0F 10 FF |RX:4|0"_s);
         row("hex with nothing waiting", u"hex "_s, u"|RX:0|0"_s);
         row("stopped: text counted, not shown", u"stop; text x; stop; text y"_s, u"y|RX:2|0"_s);
         row("stopped: hex shown", u"stop; hex x"_s, u"78 |RX:1|0"_s);
