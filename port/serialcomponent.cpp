@@ -30,8 +30,7 @@ void SerialComponent::setInBufferCount(int count)
 {
     if (count != 0)
         return;
-    m_input.clear();
-    m_decoder.reset();
+    dropHeldInput();
     if (portOpen())
         m_backend->discardInput();
 }
@@ -52,8 +51,7 @@ bool SerialComponent::setPortOpen(bool open)
     m_error.clear();
     if (!open) {
         m_backend->close();
-        m_input.clear();
-        m_decoder.reset();
+        dropHeldInput();
         return true;
     }
     if (portOpen())
@@ -64,10 +62,16 @@ bool SerialComponent::setPortOpen(bool open)
         m_error = QStringLiteral("串口参数无效：") + settingsString(m_settings);
     if (!m_error.isEmpty())
         return false;
-    m_input.clear();
-    m_decoder.reset();
+    dropHeldInput();
     applyLineControl();
     return true;
+}
+
+// What waits here, and a character half-decoded, belong to no later opening or read.
+void SerialComponent::dropHeldInput()
+{
+    m_input.clear();
+    m_decoder.reset();
 }
 
 bool SerialComponent::portOpen() const { return m_backend->isOpen(); }
@@ -118,8 +122,7 @@ void SerialComponent::onReceived(const QByteArray& bytes)
 
 void SerialComponent::onLost()
 {
-    m_input.clear();
-    m_decoder.reset();
+    dropHeldInput();
     Q_EMIT onComm(EventDeviceLost);
 }
 

@@ -91,6 +91,7 @@ public:
 
 private:
     void applyLineControl();
+    void dropHeldInput();
     void onReceived(const QByteArray& bytes);
     void onLost();
 
