@@ -183,6 +183,7 @@ MainWindow::MainWindow(const Platform& platform, const StartOptions& options, QW
     , m_platform(platform)
     , MSComm(platform.serial)
     , m_endProgram([] { QCoreApplication::exit(0); })
+    , m_background(QStringLiteral(":/assets/background.xpm"))
     , m_port(*platform.serial)
     , m_receive(*platform.serial, m_counters)
     , m_send(*platform.serial)
@@ -448,9 +449,6 @@ void MainWindow::buildControls()
     TmrSaveNotice->setObjectName(QStringLiteral("TmrSaveNotice"));
     TmrSaveNotice->setSingleShot(true);
     TmrSaveNotice->setTimerType(Qt::PreciseTimer);
-    m_countFrame = new QTimer(this);
-    m_countFrame->setSingleShot(true);
-    m_countFrame->setInterval(33);
 }
 
 void MainWindow::connectHandlers()
@@ -469,7 +467,7 @@ void MainWindow::connectHandlers()
     connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
     connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::CmdSaveDisp_Click);
     connect(TmrSaveNotice, &QTimer::timeout, this, &MainWindow::TmrSaveNotice_Timer);
-    connect(m_countFrame, &QTimer::timeout, this, &MainWindow::showReceivedCount);
+    connect(TxtReceive, &ReceiveView::frame, this, &MainWindow::showReceivedCount);
     connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::CmdAmend_Click);
     connect(CmdSend, &QPushButton::clicked, this, &MainWindow::CmdSend_Click);
     connect(CmdClearSend, &QPushButton::clicked, this, &MainWindow::CmdClearSend_Click);
@@ -550,7 +548,7 @@ void MainWindow::paintEvent(QPaintEvent* event)
     // check boxes are see-through and show it.
     QPainter painter(this);
     painter.fillRect(rect(), formColour);
-    painter.drawPixmap(0, 0, QPixmap(QStringLiteral(":/assets/background.xpm")));
+    painter.drawPixmap(0, 0, m_background);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

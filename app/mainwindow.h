@@ -20,6 +20,8 @@
 #include "receive/receivepath.h"
 #include "send/sendpath.h"
 
+#include <QElapsedTimer>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -175,11 +177,11 @@ private:
     IntervalTimer* TmrNowTime = nullptr;
     IntervalTimer* TmrAutoSend = nullptr;
     QTimer* TmrSaveNotice = nullptr;
-    // The received count is redrawn at most once a display frame: at a hundred arrivals a second
-    // its repaints cost more than the receive view's. The first arrival after a quiet spell
-    // shows at once; what comes within the frame shows when it ends.
-    QTimer* m_countFrame = nullptr;
+    // The received count waits for a frame of the receive display: at a hundred arrivals a
+    // second its repaints would cost more than the display's.
     QString m_countToShow;
+    QElapsedTimer m_countShown;
+    const QPixmap m_background; // loaded once: a load by name costs a file lookup each paint
     QPointer<HelpWindow> FrmHelp;
 
     QString SavePath; // what the folder box shows again when the save notice ends

@@ -5,6 +5,7 @@
 #include "receive/receiveview.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -19,15 +20,23 @@ void MainWindow::MSComm_OnComm(int commEvent)
         showPort(m_port.lost());
 }
 
+namespace {
+// About ten times a second: a number that changes faster cannot be read, and each change costs
+// a text layout.
+constexpr int countIntervalMs = 90;
+}
+
+// The RX count is written on one of the receive display's frames, so that both are painted in
+// one pass.
 void MainWindow::showArrival(const Arrival& arrival)
 {
+    m_countToShow = arrival.count;
     if (!arrival.text.isEmpty())
         TxtReceive->appendText(arrival.text);
     if (!arrival.hexPairs.isEmpty())
         TxtReceive->appendAscii(arrival.hexPairs);
-    m_countToShow = arrival.count;
-    if (!m_countFrame->isActive())
-        showReceivedCount();
+    if (arrival.text.isEmpty() && arrival.hexPairs.isEmpty())
+        TxtReceive->requestFrame();
     if (arrival.clear)
         TxtReceive->clear();
 }
@@ -36,9 +45,13 @@ void MainWindow::showReceivedCount()
 {
     if (m_countToShow.isNull())
         return;
+    if (m_countShown.isValid() && m_countShown.elapsed() < countIntervalMs) {
+        TxtReceive->requestFrame();
+        return;
+    }
+    m_countShown.start();
     TxtRXCount->setText(m_countToShow);
     m_countToShow = QString();
-    m_countFrame->start();
 }
 
 void MainWindow::CmdStopdisp_Click() { CmdStopdisp->setText(m_receive.toggleStopped()); }

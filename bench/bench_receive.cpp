@@ -182,7 +182,8 @@ double otherProcessCpuSeconds(qint64 pid)
 
 // Feeds `rate` bytes a second, one write every tick, for a second to fill the display and then
 // for the measured seconds; the window's CPU is its process's less the feeding thread's.
-int runRate(const Options& options, MainWindow& window, PtyPair& pty, ReceiveView& view)
+int runRate(const Options& options, MainWindow& window, SerialComponent& serial, PtyPair& pty,
+    ReceiveView& view)
 {
     const QString mode = options.pty;
     const double warmSeconds = 1;
@@ -195,41 +196,40 @@ int runRate(const Options& options, MainWindow& window, PtyPair& pty, ReceiveVie
     const QByteArray feed = makeFeed(mode, total);
     QCoreApplication::processEvents();
 
-    std::atomic<bool> warm { false };
+    // No timer of the benchmark's own runs while it measures: the feeder says when the warm-up
+    // ends, and each communication event checks whether everything has arrived.
+    QEventLoop loop;
+    double cpuStart = 0;
+    double pacerStart = 0;
+    double serverStart = 0;
+    qint64 countStart = 0;
+    QElapsedTimer wall;
+    std::thread* pacerThread = nullptr;
+    QObject receiver;
+    const auto startMeasuring = [&] {
+        cpuStart = processCpuSeconds();
+        pacerStart = threadCpuSeconds(*pacerThread);
+        serverStart = otherProcessCpuSeconds(options.serverPid);
+        countStart = window.receivedCount();
+        wall.start();
+    };
+    QObject::connect(&serial, &SerialComponent::onComm, &loop, [&] {
+        if (window.receivedCount() >= total)
+            loop.quit();
+    });
     std::thread pacer([&] {
         auto when = std::chrono::steady_clock::now();
         const auto step = std::chrono::microseconds(options.tickMs * 1000);
         for (qint64 t = 0; t < ticks; ++t) {
             std::this_thread::sleep_until(when);
             if (t == warmTicks)
-                warm = true;
+                QMetaObject::invokeMethod(&receiver, startMeasuring, Qt::QueuedConnection);
             const qint64 from = bytesBefore(t);
             pty.write(feed.mid(from, bytesBefore(t + 1) - from));
             when += step;
         }
     });
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(20);
-    double cpuStart = 0;
-    double pacerStart = 0;
-    double serverStart = 0;
-    qint64 countStart = 0;
-    QElapsedTimer wall;
-    bool measuring = false;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!measuring && warm) {
-            measuring = true;
-            cpuStart = processCpuSeconds();
-            pacerStart = threadCpuSeconds(pacer);
-            serverStart = otherProcessCpuSeconds(options.serverPid);
-            countStart = window.receivedCount();
-            wall.start();
-        }
-        if (window.receivedCount() >= total)
-            loop.quit();
-    });
-    poll.start();
+    pacerThread = &pacer;
     loop.exec();
     const double wallSeconds = wall.nsecsElapsed() / 1e9;
     const double pacerCpu = threadCpuSeconds(pacer) - pacerStart;
@@ -295,7 +295,7 @@ int runPty(const Options& options)
     if (options.quietCounter)
         window.findChild<QLineEdit*>(QStringLiteral("TxtRXCount"))->setUpdatesEnabled(false);
     if (options.rate > 0)
-        return runRate(options, window, pty, *view);
+        return runRate(options, window, serial, pty, *view);
 
     const QByteArray feed = makeFeed(mode, total);
     QCoreApplication::processEvents();

@@ -15,10 +15,16 @@ namespace {
 
 // Enough to keep the driver busy without holding a second copy of a large send.
 constexpr qint64 feedChunkBytes = 64 * 1024;
-// Receive events are at least this far apart: a fast line then brings a few large reads instead
-// of thousands of 4 KiB ones, each of which costs the window a display update. The first arrival
-// after a quiet spell goes on at once, so a slow line costs one wake-up per arrival.
-constexpr int receiveGatherMs = 2;
+// Receive events are at least a gather apart. The first arrival after a quiet spell goes on at
+// once; what follows within the gather waits in the driver, unread, so that an adapter delivering
+// every millisecond costs a wake-up or two a gather instead of one an arrival. The driver keeps
+// 4 KiB of input before it holds the device back, and a device with no flow control then drops
+// bytes, so a gather lasts no longer than the line takes to fill half of that at full speed. A
+// hand-on that large means a busy line (or a pseudo-terminal, which has no speed): it is read as
+// fast as it comes.
+constexpr qint64 gatherBytes = 2048;
+constexpr int longestGatherMs = 50;
+constexpr int busyGatherMs = 2;
 // Device numbers of the pseudo-terminal slaves (/dev/pts/*).
 constexpr unsigned unix98PtySlaveMajorFirst = 136;
 constexpr unsigned unix98PtySlaveMajorLast = 143;
@@ -94,7 +100,6 @@ QtSerialBackend::QtSerialBackend(QObject* parent)
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
     m_receiveGather.setSingleShot(true);
     m_receiveGather.setTimerType(Qt::PreciseTimer);
-    m_receiveGather.setInterval(receiveGatherMs);
     connect(&m_receiveGather, &QTimer::timeout, this, &QtSerialBackend::handOn);
 }
 
@@ -159,6 +164,8 @@ QString QtSerialBackend::open(int port, const LineSettings& line)
             + reason + QStringLiteral("）");
     }
     m_devicePath = path;
+    m_baud = line.baud;
+    m_gatherMs = 0;
     m_state = State::Open;
     return QString();
 }
@@ -168,6 +175,7 @@ void QtSerialBackend::close()
     const bool wasOpen = m_port.isOpen();
     m_state = State::Closed;
     m_receiveGather.stop();
+    m_port.setReadBufferSize(0);
     m_queue.clear();
     m_sendPending = false;
     if (wasOpen) {
@@ -214,21 +222,39 @@ void QtSerialBackend::onBytesWritten(qint64 bytes)
 
 void QtSerialBackend::onReadyRead()
 {
-    if (m_state != State::Open || m_port.bytesAvailable() <= 0 || m_receiveGather.isActive())
+    if (m_state != State::Open || m_handingOn || m_port.bytesAvailable() <= 0
+        || m_receiveGather.isActive())
         return;
-    const qint64 since = m_lastHandOn.isValid() ? m_lastHandOn.elapsed() : receiveGatherMs;
-    if (since >= receiveGatherMs)
+    const qint64 since = m_lastHandOn.isValid() ? m_lastHandOn.elapsed() : m_gatherMs;
+    if (since >= m_gatherMs)
         handOn();
     else
-        m_receiveGather.start(int(receiveGatherMs - since));
+        m_receiveGather.start(int(m_gatherMs - since));
 }
 
+// While a gather runs the port takes in one byte and then stops reading (a read buffer that is
+// full pauses it), so the driver keeps the rest until here.
 void QtSerialBackend::handOn()
 {
-    if (m_state == State::Open && m_port.bytesAvailable() > 0) {
-        m_lastHandOn.start();
-        Q_EMIT received(m_port.readAll());
+    if (m_state != State::Open)
+        return;
+    m_handingOn = true;
+    m_port.setReadBufferSize(0);
+    (void)m_port.waitForReadyRead(0);
+    m_handingOn = false;
+    if (m_state != State::Open || m_port.bytesAvailable() <= 0)
+        return;
+    const QByteArray bytes = m_port.readAll();
+    if (bytes.size() >= gatherBytes) {
+        m_gatherMs = busyGatherMs;
+    } else {
+        // Ten bits a character on the line: start, eight data bits and a stop bit.
+        const qint64 fillMs = gatherBytes * 10 * 1000 / std::max(m_baud, 1);
+        m_gatherMs = int(std::clamp<qint64>(fillMs, busyGatherMs, longestGatherMs));
+        m_port.setReadBufferSize(1);
     }
+    m_lastHandOn.start();
+    Q_EMIT received(bytes);
 }
 
 void QtSerialBackend::onError(QSerialPort::SerialPortError error)

@@ -62,6 +62,9 @@ private:
     QSerialPort m_port;
     QTimer m_receiveGather;
     QElapsedTimer m_lastHandOn;
+    int m_gatherMs = 0;
+    int m_baud = 0;
+    bool m_handingOn = false; // pulling what the driver holds: the port's signals are not news
     std::deque<Pending> m_queue;
     State m_state = State::Closed;
     bool m_sendPending = false;

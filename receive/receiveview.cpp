@@ -180,18 +180,38 @@ void ReceiveView::afterAppend()
     m_followEnd = true;
     m_caretOn = true;
     m_caretMoved = true;
-    if (m_frame.isActive()) {
+    m_appended = true;
+    requestFrame();
+}
+
+void ReceiveView::requestFrame()
+{
+    if (m_frame.isActive())
         m_framePending = true;
-        return;
+    else
+        nextFrame();
+}
+
+void ReceiveView::nextFrame()
+{
+    m_framePending = false;
+    int interval = m_frameMs;
+    if (m_appended)
+        interval = showAppended();
+    m_appended = false;
+    if (!m_frame.isActive() || interval != m_frameInterval) {
+        m_frameInterval = interval;
+        m_frame.start(interval, this);
     }
-    showFrame();
+    Q_EMIT frame();
 }
 
 // Data may arrive thousands of times a second: the first append after a quiet spell shows at
 // once, later ones at most once a frame. Appending changes no row above the last one shown, so
 // a frame moves the screen up by the rows added and paints from that row down. The scroll bar is
-// set only when its thumb would move; it is brought up to date before anyone uses it.
-void ReceiveView::showFrame()
+// set only when its thumb would move; it is brought up to date before anyone uses it. Returns how
+// long until the next frame.
+int ReceiveView::showAppended()
 {
     const qint64 oldTop = m_top;
     const qint64 oldLast = m_shownLastRow;
@@ -204,15 +224,12 @@ void ReceiveView::showFrame()
         && oldLast <= m_shownLastRow && oldEnd <= m_shownEnd;
     m_keepShown = true;
     m_paintedSinceFrame = false;
-    // Text that scrolls by a page a frame cannot be read; it is shown less often.
-    const int interval = rows >= pageRows() ? 3 * m_frameMs : m_frameMs;
-    if (!m_frame.isActive() || interval != m_frameInterval) {
-        m_frameInterval = interval;
-        m_frame.start(interval, this);
-    }
+    // Rows that scroll by faster than one a frame cannot be read one by one; they are shown a
+    // third as often, which costs a third of the drawing.
+    const int interval = rows > 1 ? 3 * m_frameMs : m_frameMs;
     if (!keep) {
         viewport()->update();
-        return;
+        return interval;
     }
     if (rows > 0)
         viewport()->scroll(0, int(-rows * m_lineHeight));
@@ -226,6 +243,7 @@ void ReceiveView::showFrame()
     }
     const int below = int(std::max<qint64>(y + m_lineHeight, 0));
     viewport()->update(0, below, viewport()->width(), viewport()->height() - below);
+    return interval;
 }
 
 void ReceiveView::repaintAll()
@@ -768,10 +786,9 @@ void ReceiveView::timerEvent(QTimerEvent* event)
         viewport()->update(caretRect());
     } else if (event->timerId() == m_frame.timerId()) {
         if (m_framePending)
-            showFrame();
+            nextFrame();
         else
             m_frame.stop();
-        m_framePending = false;
     } else if (event->timerId() == m_autoScroll.timerId()) {
         syncScrollBar();
         QScrollBar* bar = verticalScrollBar();

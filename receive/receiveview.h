@@ -66,6 +66,12 @@ public:
     qint64 memoryUsed() const { return m_text.memoryUsed(); }
     // Shortest time between two repaints while data keeps coming.
     void setFrameInterval(int ms) { m_frameMs = ms; }
+    // Asks for frame() now, or at the next frame if one was shown less than a frame ago. What
+    // changes on frame() is painted together with the appends, in one pass.
+    void requestFrame();
+
+Q_SIGNALS:
+    void frame();
 
 protected:
     bool event(QEvent* event) override;
@@ -98,7 +104,8 @@ private:
     void updateMetrics(bool force);
     void updateScrollBar();
     void afterAppend();
-    void showFrame();
+    void nextFrame();
+    int showAppended();
     void syncScrollBar(bool lazy = false);
     QRect thumbRect(int maximum, int value, int page) const;
     void repaintAll();
@@ -140,6 +147,7 @@ private:
     int m_frameMs;
     int m_frameInterval = 0;
     bool m_framePending = false;
+    bool m_appended = false; // appends wait for the next frame
     bool m_followEnd = false; // appended since the view was last moved to the end
     qint64 m_top = 0; // the first row on screen
     bool m_barStale = false; // the scroll bar lags m_top while its thumb would not move
