@@ -234,7 +234,7 @@ int ReceiveView::showAppended()
     if (rows > 0)
         viewport()->scroll(0, int(-rows * m_lineHeight));
     // The last row shown changes from where it ended (or from where a word moved down, with the
-    // caret just before); the rows after it are new.
+    // caret just before); the rows after it are new, and below them nothing changes.
     const qint64 y = (oldLast - m_top) * m_lineHeight;
     if (y >= 0) {
         const qint64 from = std::min(oldEnd, m_text.rowEnd(oldLast));
@@ -242,7 +242,11 @@ int ReceiveView::showAppended()
         viewport()->update(x, int(y), viewport()->width() - x, m_lineHeight);
     }
     const int below = int(std::max<qint64>(y + m_lineHeight, 0));
-    viewport()->update(0, below, viewport()->width(), viewport()->height() - below);
+    const qint64 added = m_shownLastRow - oldLast;
+    if (added > 0) {
+        viewport()->update(0, below, viewport()->width(),
+            int(std::min<qint64>(added * m_lineHeight, viewport()->height())));
+    }
     return interval;
 }
 
