@@ -186,19 +186,24 @@ void ReceiveView::afterAppend()
 
 void ReceiveView::requestFrame()
 {
-    if (m_frame.isActive())
+    if (m_frame.isActive()) {
         m_framePending = true;
-    else
-        nextFrame();
+        return;
+    }
+    m_streaming = false;
+    nextFrame();
 }
 
+// While something new comes every frame, frames come a third as often: text that keeps
+// scrolling by cannot be read line by line anyway, and each frame costs the same however little
+// it shows. The first change after a quiet frame is shown at once.
 void ReceiveView::nextFrame()
 {
     m_framePending = false;
-    int interval = m_frameMs;
     if (m_appended)
-        interval = showAppended();
+        showAppended();
     m_appended = false;
+    const int interval = m_streaming ? 3 * m_frameMs : m_frameMs;
     if (!m_frame.isActive() || interval != m_frameInterval) {
         m_frameInterval = interval;
         m_frame.start(interval, this);
@@ -209,9 +214,8 @@ void ReceiveView::nextFrame()
 // Data may arrive thousands of times a second: the first append after a quiet spell shows at
 // once, later ones at most once a frame. Appending changes no row above the last one shown, so
 // a frame moves the screen up by the rows added and paints from that row down. The scroll bar is
-// set only when its thumb would move; it is brought up to date before anyone uses it. Returns how
-// long until the next frame.
-int ReceiveView::showAppended()
+// set only when its thumb would move; it is brought up to date before anyone uses it.
+void ReceiveView::showAppended()
 {
     const qint64 oldTop = m_top;
     const qint64 oldLast = m_shownLastRow;
@@ -224,12 +228,9 @@ int ReceiveView::showAppended()
         && oldLast <= m_shownLastRow && oldEnd <= m_shownEnd;
     m_keepShown = true;
     m_paintedSinceFrame = false;
-    // Rows that scroll by faster than one a frame cannot be read one by one; they are shown a
-    // third as often, which costs a third of the drawing.
-    const int interval = rows > 1 ? 3 * m_frameMs : m_frameMs;
     if (!keep) {
         viewport()->update();
-        return interval;
+        return;
     }
     if (rows > 0)
         viewport()->scroll(0, int(-rows * m_lineHeight));
@@ -247,7 +248,6 @@ int ReceiveView::showAppended()
         viewport()->update(0, below, viewport()->width(),
             int(std::min<qint64>(added * m_lineHeight, viewport()->height())));
     }
-    return interval;
 }
 
 void ReceiveView::repaintAll()
@@ -789,6 +789,7 @@ void ReceiveView::timerEvent(QTimerEvent* event)
         m_caretOn = !m_caretOn;
         viewport()->update(caretRect());
     } else if (event->timerId() == m_frame.timerId()) {
+        m_streaming = m_framePending;
         if (m_framePending)
             nextFrame();
         else

@@ -105,7 +105,7 @@ private:
     void updateScrollBar();
     void afterAppend();
     void nextFrame();
-    int showAppended();
+    void showAppended();
     void syncScrollBar(bool lazy = false);
     QRect thumbRect(int maximum, int value, int page) const;
     void repaintAll();
@@ -147,6 +147,7 @@ private:
     int m_frameMs;
     int m_frameInterval = 0;
     bool m_framePending = false;
+    bool m_streaming = false; // the last frame came straight after the one before
     bool m_appended = false; // appends wait for the next frame
     bool m_followEnd = false; // appended since the view was last moved to the end
     qint64 m_top = 0; // the first row on screen
