@@ -5,7 +5,6 @@
 #include "receive/receiveview.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 

@@ -15,15 +15,12 @@ namespace {
 
 // Enough to keep the driver busy without holding a second copy of a large send.
 constexpr qint64 feedChunkBytes = 64 * 1024;
-// Receive events are at least a gather apart. The first arrival after a quiet spell goes on at
-// once; what follows within the gather waits in the driver, unread, so that an adapter delivering
-// every millisecond costs a wake-up or two a gather instead of one an arrival. The driver keeps
-// 4 KiB of input before it holds the device back, and a device with no flow control then drops
-// bytes, so a gather lasts no longer than the line takes to fill half of that at full speed. A
-// hand-on that large means a busy line (or a pseudo-terminal, which has no speed): it is read as
-// fast as it comes.
-constexpr qint64 gatherBytes = 2048;
+// What the driver may hold of a line while a gather waits, and the longest wait, which keeps the
+// tail of a burst from showing late.
+constexpr qsizetype gatherBytes = 2048;
 constexpr int longestGatherMs = 50;
+// A line that filled that in one gather (or a pseudo-terminal, which has no speed) is read as fast
+// as it comes.
 constexpr int busyGatherMs = 2;
 // Device numbers of the pseudo-terminal slaves (/dev/pts/*).
 constexpr unsigned unix98PtySlaveMajorFirst = 136;
@@ -91,6 +88,15 @@ QSerialPort::Parity qtParity(LineSettings::Parity parity)
 }
 
 } // namespace
+
+int receiveGatherMs(qsizetype handedOn, qint32 baud)
+{
+    if (handedOn >= gatherBytes || baud <= 0)
+        return busyGatherMs;
+    // Ten bits a character on the line: start, eight data bits and a stop bit.
+    const qint64 fillMs = qint64(gatherBytes) * 10 * 1000 / baud;
+    return int(std::clamp<qint64>(fillMs, busyGatherMs, longestGatherMs));
+}
 
 QtSerialBackend::QtSerialBackend(QObject* parent)
     : SerialBackend(parent)
@@ -245,14 +251,9 @@ void QtSerialBackend::handOn()
     if (m_state != State::Open || m_port.bytesAvailable() <= 0)
         return;
     const QByteArray bytes = m_port.readAll();
-    if (bytes.size() >= gatherBytes) {
-        m_gatherMs = busyGatherMs;
-    } else {
-        // Ten bits a character on the line: start, eight data bits and a stop bit.
-        const qint64 fillMs = gatherBytes * 10 * 1000 / std::max(m_baud, 1);
-        m_gatherMs = int(std::clamp<qint64>(fillMs, busyGatherMs, longestGatherMs));
+    m_gatherMs = receiveGatherMs(bytes.size(), m_baud);
+    if (m_gatherMs > busyGatherMs)
         m_port.setReadBufferSize(1);
-    }
     m_lastHandOn.start();
     Q_EMIT received(bytes);
 }

@@ -9,6 +9,11 @@
 
 #include <deque>
 
+// How long receive events wait after one that handed on `handedOn` bytes from a line at `baud`:
+// while it waits the driver holds the input, and a device with no flow control loses bytes once
+// the driver's 4 KiB fill, so a gather lasts at most the time the line takes to fill half of that.
+int receiveGatherMs(qsizetype handedOn, qint32 baud);
+
 // A real port (QSerialPort), COMn resolved by ComNames.
 //
 // A value the driver refuses refuses the open. Linux has no setting for 1.5 stop bits, but a UART
@@ -18,11 +23,12 @@
 // opening reaches the next. The open itself flushes nothing: a device that answers the moment
 // the port opens must not lose its first bytes.
 //
-// Arrivals are handed on at most a couple of milliseconds after the first, so that a fast line is
-// read in large pieces. Writes are queued as given (shared, never copied whole) and fed to the
-// port in chunks as it drains; drained() comes once when everything queued has left. When the
-// device goes away while open, the port is closed and lost() raised once instead of a stream of
-// read errors.
+// The first arrival after a quiet spell is handed on at once; what follows waits a gather (see
+// receiveGatherMs), so that a fast line is read in large pieces and a trickling one costs a
+// wake-up or two a gather instead of one an arrival. Writes are queued as given (shared, never
+// copied whole) and fed to the port in chunks as it drains; drained() comes once when everything
+// queued has left. When the device goes away while open, the port is closed and lost() raised
+// once instead of a stream of read errors.
 class QtSerialBackend : public SerialBackend {
     Q_OBJECT
 public:

@@ -213,8 +213,9 @@ void ReceiveView::nextFrame()
 
 // Data may arrive thousands of times a second: the first append after a quiet spell shows at
 // once, later ones at most once a frame. Appending changes no row above the last one shown, so
-// a frame moves the screen up by the rows added and paints from that row down. The scroll bar is
-// set only when its thumb would move; it is brought up to date before anyone uses it.
+// a frame moves the screen up by the rows added and paints that row's end and the rows added.
+// The scroll bar is set only when its thumb would move; it is brought up to date before anyone
+// uses it.
 void ReceiveView::showAppended()
 {
     const qint64 oldTop = m_top;

@@ -64,7 +64,7 @@ public:
     qreal wrapWidth() const;
     // Memory held by the text and its rows.
     qint64 memoryUsed() const { return m_text.memoryUsed(); }
-    // Shortest time between two repaints while data keeps coming.
+    // Shortest time between two frames; while something new comes every frame, three times that.
     void setFrameInterval(int ms) { m_frameMs = ms; }
     // Asks for frame() now, or at the next frame if one was shown less than a frame ago. What
     // changes on frame() is painted together with the appends, in one pass.

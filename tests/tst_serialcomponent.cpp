@@ -160,6 +160,18 @@ private Q_SLOTS:
         QTRY_COMPARE(m_events.count(SerialComponent::EventSend), 2);
     }
 
+    // While a receive event waits, the driver holds the input; at the line's full speed it must
+    // not fill its 4 KiB, or a device without flow control would lose bytes.
+    void receiveGatherKeepsTheDriverFromFilling()
+    {
+        for (const qint32 baud : { 300, 9600, 115200, 921600, 3000000, 12000000 }) {
+            const int ms = receiveGatherMs(100, baud);
+            QVERIFY2(ms >= 2 && ms <= 50 && qint64(ms) * baud / 10 / 1000 < 4096,
+                qPrintable(u"%1 ms at %2 baud"_s.arg(ms).arg(baud)));
+        }
+        QCOMPARE(receiveGatherMs(4096, 9600), 2); // a line that fills that is read as it comes
+    }
+
     void deviceLoss_data()
     {
         QTest::addColumn<qsizetype>("pendingOutput");
