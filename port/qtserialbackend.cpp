@@ -238,16 +238,19 @@ void QtSerialBackend::onReadyRead()
         m_receiveGather.start(int(m_gatherMs - since));
 }
 
-// While a gather runs the port takes in one byte and then stops reading (a read buffer that is
-// full pauses it), so the driver keeps the rest until here.
+// While a quiet line's gather runs the port takes in one byte and then stops reading (a read
+// buffer that is full pauses it), so the driver keeps the rest until here. A busy line's port
+// keeps reading, and what it read is all there is.
 void QtSerialBackend::handOn()
 {
     if (m_state != State::Open)
         return;
-    m_handingOn = true;
-    m_port.setReadBufferSize(0);
-    (void)m_port.waitForReadyRead(0);
-    m_handingOn = false;
+    if (m_port.readBufferSize() != 0) {
+        m_handingOn = true;
+        m_port.setReadBufferSize(0);
+        (void)m_port.waitForReadyRead(0);
+        m_handingOn = false;
+    }
     if (m_state != State::Open || m_port.bytesAvailable() <= 0)
         return;
     const QByteArray bytes = m_port.readAll();
