@@ -213,8 +213,12 @@ void WindowExtras::sendMenu(const QPoint& pos)
 // One edit, so that undo gives the frame back.
 void WindowExtras::appendCheck(CheckBytes::Kind kind)
 {
-    const QString text = CheckBytes::appendedTo(w.TxtSend->toPlainText(), kind);
+    const CheckBytes::Appended appended = CheckBytes::appendedTo(w.sendBoxText(), kind);
+    if (appended.text.isNull()) {
+        w.showMessage({ appended.refusal });
+        return;
+    }
     QTextCursor cursor(w.TxtSend->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(text);
+    cursor.insertText(appended.text);
 }

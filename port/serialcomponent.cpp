@@ -85,12 +85,13 @@ qint64 SerialComponent::output(const QByteArray& bytes)
 {
     if (!portOpen())
         return -1;
+    if (bytes.isEmpty())
+        return 0; // nothing to queue, so nothing to refuse
     // Bounded, so a timer faster than the line cannot pile up output that flows on long after.
     const qint64 pending = m_backend->pendingOutput();
     if (pending > 0 && pending + bytes.size() > m_outBufferSize)
         return -1;
-    if (!bytes.isEmpty())
-        m_backend->write(bytes);
+    m_backend->write(bytes);
     return bytes.size();
 }
 

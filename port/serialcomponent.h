@@ -58,8 +58,8 @@ public:
 
     // Text goes out in the system code page, bytes unchanged. The number of bytes queued, or -1
     // when the port is closed or the write would take the output still pending past
-    // OutBufferSize (a write into an empty queue is taken whole). Nothing written raises no send
-    // event.
+    // OutBufferSize (a write into an empty queue is taken whole, an empty one always). Nothing
+    // written raises no send event.
     qint64 output(QStringView text);
     qint64 output(const QByteArray& bytes);
 

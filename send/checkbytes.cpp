@@ -60,11 +60,13 @@ QByteArray of(Kind kind, QByteArrayView data)
     return {};
 }
 
-QString appendedTo(QStringView hexText, Kind kind)
+Appended appendedTo(QStringView hexText, Kind kind)
 {
+    if (const QString shortfall = SendLogic::hexShortfall(hexText); !shortfall.isEmpty())
+        return { {}, QStringLiteral("未追加校验：") + shortfall };
     QByteArray frame = SendLogic::hexBytes(hexText);
     frame += of(kind, frame);
-    return QString::fromLatin1(frame.toHex(' ').toUpper());
+    return { QString::fromLatin1(frame.toHex(' ').toUpper()), {} };
 }
 
 } // namespace CheckBytes

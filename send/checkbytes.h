@@ -21,7 +21,12 @@ QByteArray of(Kind kind, QByteArrayView data);
 
 // The send box's hexadecimal text with the check appended: the frame the box would send now,
 // read by the same rules as a hexadecimal send, then its check, all as upper-case pairs
-// separated by blanks ("01 03 00 00 00 02" gives "01 03 00 00 00 02 C4 0B").
-QString appendedTo(QStringView hexText, Kind kind);
+// separated by blanks ("01 03 00 00 00 02" gives "01 03 00 00 00 02 C4 0B"). Only a box that
+// such a send would send whole is rewritten; otherwise the text is null and `refusal` says why.
+struct Appended {
+    QString text;
+    QString refusal;
+};
+Appended appendedTo(QStringView hexText, Kind kind);
 
 } // namespace CheckBytes

@@ -82,6 +82,32 @@ QByteArray hexBytes(QStringView text)
     return bytes;
 }
 
+QString hexShortfall(QStringView text)
+{
+    qsizetype digits = 0;
+    QChar last;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() == blank)
+            continue;
+        if (hexValue(c.unicode()) < 0) {
+            const QString shown = c == u'\t' ? QStringLiteral("制表符")
+                : c == u'\r' || c == u'\n'   ? QStringLiteral("换行")
+                                             : QStringLiteral("“%1”").arg(c);
+            return QStringLiteral("第 %1 个字符%2不是十六进制数字，十六进制发送到此为止")
+                .arg(i + 1)
+                .arg(shown);
+        }
+        ++digits;
+        last = c;
+    }
+    if (digits == 0)
+        return QStringLiteral("发送框里没有十六进制数字");
+    if (digits % 2 != 0)
+        return QStringLiteral("十六进制数字是奇数个，最后一位“%1”不会发送").arg(last);
+    return {};
+}
+
 std::optional<qint64> readPeriod(QStringView text)
 {
     const double rounded = NumberReading::roundHalfEven(NumberReading::leadingNumber(text));

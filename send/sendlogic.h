@@ -25,6 +25,9 @@ QByteArray trimBlankBytes(const QByteArray& bytes);
 // hexadecimal digits (either case) is taken in pairs; everything from the first other character
 // on, and an unpaired last digit, is ignored. Linear in the length of the text.
 QByteArray hexBytes(QStringView text);
+// Why a hexadecimal send of the text would not send all of it (no digit at all, a character that
+// ends the digits, an unpaired last digit), in the user's words; empty when it sends every digit.
+QString hexShortfall(QStringView text);
 
 // The automatic-send period in milliseconds: the leading number of the text rounded half to
 // even. No value when the number does not fit a signed 32-bit integer.

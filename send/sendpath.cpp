@@ -19,6 +19,7 @@ int textInputMode(bool hexReceive)
 namespace SendMessages {
 Message portClosed() { return { QStringLiteral("串口没有打开，请打开串口") }; }
 Message emptyData() { return { QStringLiteral("发送数据不能为空"), Message::Icon::Error }; }
+Message outputFull() { return { QStringLiteral("发送缓冲区已满，请等上一次发送完成后再发送") }; }
 } // namespace SendMessages
 
 Message SendPath::send(QStringView box, bool hexSend, bool hexReceive)
@@ -27,19 +28,17 @@ Message SendPath::send(QStringView box, bool hexSend, bool hexReceive)
         return SendMessages::portClosed();
     if (box.isEmpty())
         return SendMessages::emptyData();
-    sendBox(box, hexSend, hexReceive);
-    return {};
+    return sendBox(box, hexSend, hexReceive) ? Message() : SendMessages::outputFull();
 }
 
-void SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
+bool SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
 {
     if (hexSend) {
         m_serial.setInputMode(SerialComponent::InputBinary);
-        m_serial.output(SendLogic::hexBytes(box));
-    } else {
-        m_serial.setInputMode(textInputMode(hexReceive));
-        m_serial.output(SendLogic::trimBlanks(box));
+        return m_serial.output(SendLogic::hexBytes(box)) >= 0;
     }
+    m_serial.setInputMode(textInputMode(hexReceive));
+    return m_serial.output(SendLogic::trimBlanks(box)) >= 0;
 }
 
 bool SendPath::chooseFile(const QString& path)
@@ -71,7 +70,8 @@ Message SendPath::sendFile(bool hexReceive)
     if (m_fileText.isEmpty())
         return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
     m_serial.setInputMode(textInputMode(hexReceive));
-    m_serial.output(SendLogic::trimBlankBytes(m_fileText));
+    if (m_serial.output(SendLogic::trimBlankBytes(m_fileText)) < 0)
+        return SendMessages::outputFull();
     return {};
 }
 

@@ -20,12 +20,14 @@ public:
     {
     }
 
-    // The send button: refused with a message when the port is closed or the box is empty.
+    // The send button: refused with a message when the port is closed, the box is empty or the
+    // output still pending leaves no room for it.
     Message send(QStringView box, bool hexSend, bool hexReceive);
-    // The send itself, shared with the automatic send. Nothing is counted here, hexadecimal bytes
-    // included: the counters take bytes as they leave, so a write the component refuses (port
-    // closed, output pending past its bound) or a close that drops it counts nothing.
-    void sendBox(QStringView box, bool hexSend, bool hexReceive);
+    // The send itself, shared with the automatic send, which stays silent when refused (that is
+    // its throttle). False when the component refused the write. Nothing is counted here,
+    // hexadecimal bytes included: the counters take bytes as they leave, so a refused write or a
+    // close that drops it counts nothing.
+    bool sendBox(QStringView box, bool hexSend, bool hexReceive);
 
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
     bool chooseFile(const QString& path);
@@ -68,4 +70,5 @@ private:
 namespace SendMessages {
 Message portClosed(); // 串口没有打开，请打开串口
 Message emptyData(); // 发送数据不能为空
+Message outputFull(); // the output still pending leaves no room
 } // namespace SendMessages

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -138,6 +139,12 @@ private Q_SLOTS:
         click("ChkHexSend");
         choose(choose(rightClick(box->viewport()), u"追加校验"_s), u"Modbus CRC-16"_s);
         QCOMPARE(box->toPlainText(), u"01 03 00 00 00 02 C4 0B"_s);
+        // Read as a hexadecimal send reads it: a no-break space is no blank, so it would stop
+        // there.
+        box->setPlainText(u"01\u00A002"_s);
+        choose(choose(rightClick(box->viewport()), u"追加校验"_s), u"异或 (8 位)"_s);
+        QCOMPARE(box->document()->toRawText(), u"01\u00A002"_s);
+        QVERIFY(fakes->dialogs.messages.value(0).text.startsWith(u"未追加校验：第 3 个字符"_s));
     }
 
     void startOptions_data()

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 using CheckBytes::Kind;
+using namespace Qt::StringLiterals;
 
 // What the send path makes of the send box and the period box, and the check bytes appended to
 // the box; the automatic send's own table (tst_session) has the common periods.
@@ -105,25 +106,34 @@ private Q_SLOTS:
         QCOMPARE(CheckBytes::of(kind, data), check);
     }
 
-    // The box is read as a hexadecimal send reads it, so what is appended checks what is sent.
+    // The box is read as a hexadecimal send reads it, and rewritten only when such a send would
+    // send every digit of it; otherwise the box stays as typed and the refusal says why.
     void appendedTo_data()
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("unspaced lower case") << QStringLiteral("0103000000 0a") << Kind::ModbusCrc16
-                                             << QStringLiteral("01 03 00 00 00 0A C5 CD");
-        QTest::newRow("text after the frame is not sent, so not checked")
-            << QStringLiteral("AA BB zz 11") << Kind::Xor8 << QStringLiteral("AA BB 11");
-        QTest::newRow("empty box gets the check of nothing")
-            << QString() << Kind::Sum8 << QStringLiteral("00");
+        QTest::addColumn<QString>("result"); // the new box, or "!" and the refusal
+        QTest::newRow("unspaced lower case")
+            << u"0103000000 0a"_s << Kind::ModbusCrc16 << u"01 03 00 00 00 0A C5 CD"_s;
+        QTest::newRow("nothing sent") << u"zz 01"_s << Kind::Sum8
+                                      << u"!第 1 个字符“z”不是十六进制数字，十六进制发送到此为止"_s;
+        QTest::newRow("cut short") << u"01 zz 02"_s << Kind::Xor8
+                                   << u"!第 4 个字符“z”不是十六进制数字，十六进制发送到此为止"_s;
+        QTest::newRow("line break") << u"01\r\n02"_s << Kind::Xor8
+                                    << u"!第 3 个字符换行不是十六进制数字，十六进制发送到此为止"_s;
+        QTest::newRow("unpaired digit")
+            << u"01 0"_s << Kind::Xor8 << u"!十六进制数字是奇数个，最后一位“0”不会发送"_s;
+        QTest::newRow("empty box") << QString() << Kind::Sum8 << u"!发送框里没有十六进制数字"_s;
     }
     void appendedTo()
     {
         QFETCH(QString, box);
         QFETCH(Kind, kind);
         QFETCH(QString, result);
-        QCOMPARE(CheckBytes::appendedTo(box, kind), result);
+        const CheckBytes::Appended appended = CheckBytes::appendedTo(box, kind);
+        QCOMPARE(
+            appended.text.isNull() ? u"!"_s + appended.refusal.section(u'：', 1) : appended.text,
+            result);
     }
 };
 
