@@ -73,7 +73,8 @@ private:
     QString sendBoxText() const;
     // Only a plain tick counts as ticked; a grey (partial) box does not.
     static bool ticked(const QCheckBox* box);
-    void showMessage(const Message& message);
+    // OK or Cancel as the user answered; no box (a null message) answers Cancel.
+    Dialogs::Answer showMessage(const Message& message);
     void showPort(const PortView& view);
     void showArrival(const Arrival& arrival);
     void showReceivedCount();

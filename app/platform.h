@@ -10,7 +10,7 @@ class SerialComponent;
 // Modal conversations with the user. The real one shows Qt dialogs; tests answer at once.
 class Dialogs {
 public:
-    enum class Icon { Warning, Error };
+    enum class Icon { Warning, Error, Question };
     enum class Buttons { Ok, OkCancel };
     enum class Answer { Ok, Cancel };
 

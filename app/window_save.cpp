@@ -11,13 +11,22 @@
 #include <QTimer>
 
 // The window goes on handling events while the notice shows; the button stays disabled so that a
-// save cannot start again until TmrSaveNotice restores both.
+// save cannot start again until TmrSaveNotice restores both. A save that writes nothing says why;
+// a missing folder is made only when the user agrees.
 void MainWindow::CmdSaveDisp_Click()
 {
     SavePath = TxtSavePath->text();
     const QByteArray bytes = SaveRecord::record(m_platform.clock->now(), TxtReceive->text());
-    if (!SaveRecord::write(SaveRecord::filePath(TxtSavePath->text()), bytes))
+    SaveRecord::Outcome outcome = SaveRecord::save(SavePath, bytes);
+    if (outcome.status == SaveRecord::Outcome::Status::FolderMissing) {
+        if (showMessage(SaveRecord::createQuestion(SavePath, outcome)) != Dialogs::Answer::Ok)
+            return;
+        outcome = SaveRecord::save(SavePath, bytes, true);
+    }
+    if (outcome.status != SaveRecord::Outcome::Status::Written) {
+        showMessage(SaveRecord::failure(SavePath, outcome));
         return;
+    }
     TxtSavePath->setText(QStringLiteral("OK,1.txt Save"));
     CmdSaveDisp->setEnabled(false);
     TmrSaveNotice->start(m_platform.clock->saveNoticeMs());

@@ -4,10 +4,10 @@
 
 // A message box the rules ask the window to show; a null text shows nothing.
 struct Message {
-    enum class Icon { Warning, Error };
+    enum class Icon { Warning, Error, Question };
     QString text;
     Icon icon = Icon::Warning;
-    bool offerCancel = false; // OK and Cancel, either of which means the same
+    bool offerCancel = false; // OK and Cancel; only a question tells them apart
 
     bool isNull() const { return text.isNull(); }
 };

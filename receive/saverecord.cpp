@@ -9,6 +9,9 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -58,6 +61,42 @@ QString windowsPath(const QString& text)
     return rest.startsWith(slash) ? root + rest : root + slash + rest;
 }
 
+// Why the file system refused, in the user's words, with the system's own text after it.
+QString reasonText(const std::error_code& error)
+{
+    QString kind;
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted
+        || error == std::errc::read_only_file_system)
+        kind = QStringLiteral("没有写入权限");
+    else if (error == std::errc::no_space_on_device)
+        kind = QStringLiteral("磁盘已满");
+    else if (error == std::errc::not_a_directory || error == std::errc::file_exists)
+        kind = QStringLiteral("路径上有同名的文件");
+    else
+        kind = QStringLiteral("写入失败");
+    return kind + QStringLiteral("（") + QString::fromStdString(error.message())
+        + QStringLiteral("）");
+}
+
+// QSaveFile keeps no error number; what it reports is taken while errno still holds the cause.
+QString reasonText(const QFileDevice& file)
+{
+    const int number = errno;
+    if (number != 0)
+        return reasonText(std::error_code(number, std::generic_category()));
+    return QStringLiteral("写入失败（") + file.errorString() + QStringLiteral("）");
+}
+
+// The folder as typed, quoted, and where that is on this system when it reads differently.
+QString shownFolder(const QString& folderText, const SaveRecord::Outcome& outcome)
+{
+    const QString quoted = QStringLiteral("“") + folderText + QStringLiteral("”");
+    const QString local = QDir::toNativeSeparators(QDir::cleanPath(outcome.folder));
+    if (outcome.folder.isEmpty() || local == folderText)
+        return quoted;
+    return quoted + QStringLiteral("（") + local + QStringLiteral("）");
+}
+
 } // namespace
 
 namespace SaveRecord {
@@ -93,18 +132,53 @@ QString filePath(const QString& folderText)
     return windowsPath(folderText + QLatin1String("\\1.txt"));
 }
 
-bool write(const QString& path, const QByteArray& bytes)
+QString write(const QString& path, const QByteArray& bytes)
 {
-    if (path.isEmpty())
-        return false;
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return reasonText(file);
     if (file.write(bytes) != bytes.size()) {
+        const QString reason = reasonText(file);
         file.cancelWriting();
-        return false;
+        return reason;
     }
-    return file.commit();
+    return file.commit() ? QString() : reasonText(file);
+}
+
+Outcome save(const QString& folderText, const QByteArray& bytes, bool createFolder)
+{
+    const QString path = filePath(folderText);
+    if (path.isEmpty())
+        return { Outcome::Status::Failed, {}, QStringLiteral("没有这个驱动器") };
+    const QString folder = QFileInfo(path).path();
+    const QFileInfo info(folder);
+    if (!info.exists() && !info.isSymLink()) {
+        if (!createFolder)
+            return { Outcome::Status::FolderMissing, folder, {} };
+        std::error_code error;
+        std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+        if (error)
+            return { Outcome::Status::Failed, folder, reasonText(error) };
+    } else if (!info.isDir()) {
+        return { Outcome::Status::Failed, folder,
+            reasonText(std::make_error_code(std::errc::not_a_directory)) };
+    }
+    const QString reason = write(path, bytes);
+    return { reason.isEmpty() ? Outcome::Status::Written : Outcome::Status::Failed, folder,
+        reason };
+}
+
+Message createQuestion(const QString& folderText, const Outcome& outcome)
+{
+    return { QStringLiteral("文件夹%1不存在，是否创建？").arg(shownFolder(folderText, outcome)),
+        Message::Icon::Question, true };
+}
+
+Message failure(const QString& folderText, const Outcome& outcome)
+{
+    return { QStringLiteral("无法保存到文件夹%1：%2")
+                 .arg(shownFolder(folderText, outcome), outcome.reason) };
 }
 
 } // namespace SaveRecord

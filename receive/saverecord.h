@@ -1,5 +1,7 @@
 #pragma once
 
+#include "port/message.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -22,9 +24,21 @@ QString folderPath(const QString& folderText);
 // The path of "1.txt" in that folder, or an empty string.
 QString filePath(const QString& folderText);
 
-// Replaces the file with the bytes, all or nothing: a failed save leaves the old file whole. False
-// when the folder is missing or the write fails. The folder is never created.
-bool write(const QString& path, const QByteArray& bytes);
+// Replaces the file with the bytes, all or nothing: a failed save leaves the old file whole.
+// Empty when written, otherwise why not, in the user's words. No folder is created here.
+QString write(const QString& path, const QByteArray& bytes);
+
+// What a save of the display did. A folder that is missing is created only when the user says so.
+struct Outcome {
+    enum class Status { Written, FolderMissing, Failed };
+    Status status = Status::Failed;
+    QString folder; // the local folder the text names; empty for a drive that does not exist
+    QString reason; // why it failed
+};
+Outcome save(const QString& folderText, const QByteArray& bytes, bool createFolder = false);
+// The question a missing folder asks (OK creates it), and the warning of any other failure.
+Message createQuestion(const QString& folderText, const Outcome& outcome);
+Message failure(const QString& folderText, const Outcome& outcome);
 
 } // namespace SaveRecord
 

@@ -47,7 +47,7 @@ Dialogs::Answer FakeDialogs::message(
     messages.append({ text, buttons });
     if (onMessage)
         onMessage(messages.last());
-    return Answer::Ok;
+    return buttons == Buttons::OkCancel ? answer : Answer::Ok;
 }
 
 QString FakeDialogs::openFile(QWidget*, const QString& filter)

@@ -74,6 +74,7 @@ public:
     QString saveFile(QWidget*, const QString&) override { return nextSaveFile; }
 
     QList<Message> messages;
+    Answer answer = Answer::Ok; // what every box is answered
     // Called when a message box would show (for checks made at that moment).
     std::function<void(const Message&)> onMessage;
     QString nextFile; // empty: the user cancels
