@@ -35,6 +35,10 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("portlark"));
     QApplication::setDesktopFileName(QStringLiteral("portlark"));
+    if (!installChineseQtTexts())
+        std::fprintf(stderr,
+            "portlark: Qt's Chinese texts are not installed; dialog buttons "
+            "show in English (install qt6-translations-l10n)\n");
 
     QtSerialComponent serial;
     QtDialogs dialogs;

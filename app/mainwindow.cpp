@@ -494,12 +494,14 @@ QString MainWindow::sendBoxText() const
 
 bool MainWindow::ticked(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
 
-void MainWindow::showMessage(const Message& message)
+Dialogs::Answer MainWindow::showMessage(const Message& message)
 {
     if (message.isNull())
-        return;
-    m_platform.dialogs->message(this, message.text, QStringLiteral("串口调试助手"),
-        message.icon == Message::Icon::Error ? Dialogs::Icon::Error : Dialogs::Icon::Warning,
+        return Dialogs::Answer::Cancel;
+    const Dialogs::Icon icon = message.icon == Message::Icon::Error ? Dialogs::Icon::Error
+        : message.icon == Message::Icon::Question                   ? Dialogs::Icon::Question
+                                                                    : Dialogs::Icon::Warning;
+    return m_platform.dialogs->message(this, message.text, QStringLiteral("串口调试助手"), icon,
         message.offerCancel ? Dialogs::Buttons::OkCancel : Dialogs::Buttons::Ok);
 }
 
@@ -548,6 +550,8 @@ void MainWindow::paintEvent(QPaintEvent* event)
     // check boxes are see-through and show it.
     QPainter painter(this);
     painter.fillRect(rect(), formColour);
+    // The port group lies over the picture and hides it, although the group itself is see-through.
+    painter.setClipRegion(QRegion(rect()).subtracted(Frame1->geometry()));
     painter.drawPixmap(0, 0, m_background);
 }
 

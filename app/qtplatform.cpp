@@ -1,14 +1,30 @@
 #include "app/qtplatform.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
+
+bool installChineseQtTexts()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(
+            QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
+}
 
 Dialogs::Answer QtDialogs::message(
     QWidget* parent, const QString& text, const QString& title, Icon icon, Buttons buttons)
 {
-    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::Critical, title,
-        text,
+    const QMessageBox::Icon shown = icon == Icon::Warning ? QMessageBox::Warning
+        : icon == Icon::Error                             ? QMessageBox::Critical
+                                                          : QMessageBox::Question;
+    QMessageBox box(shown, title, text,
         buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
         parent);
     return box.exec() == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;

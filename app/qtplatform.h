@@ -17,6 +17,11 @@ public:
     void open(const QUrl& url) override;
 };
 
+// Every text of the window is Chinese, so Qt's own texts (dialog buttons, the edit menus) are
+// shown in Chinese too, whatever the system's language. False when Qt's translations are not
+// installed (Debian's qt6-translations-l10n); the texts then stay English.
+bool installChineseQtTexts();
+
 class SystemClock : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }

@@ -22,7 +22,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Section)" = electronics ] || fail "section $(field Section)"
 [ "$(basename "$deb")" = "portlark_${version}_amd64.deb" ] || fail "file name $(basename "$deb")"
 depends=$(field Depends)
-for needed in fonts-wqy-microhei libqt6widgets6 libqt6serialport6 libc6; do
+for needed in fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libc6; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 field Description | grep -q -P '\p{Han}' || fail "the description has no Chinese line"

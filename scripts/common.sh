@@ -6,7 +6,7 @@ PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # What building the program needs on Debian 12, the Chinese font included; the icons are rendered
 # and the manual page written at build time.
 PORTLARK_BUILD_PACKAGES=(
-    qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins
+    qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n
     cmake ninja-build g++ pkg-config
     fontconfig fonts-wqy-microhei fonts-dejavu-core
     librsvg2-bin scdoc

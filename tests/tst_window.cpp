@@ -2,8 +2,10 @@
 // the user then sees. The rules' own tables are in the core tests.
 #include "app/helpwindow.h"
 #include "app/intervaltimer.h"
+#include "app/qtplatform.h"
 #include "port/codepage.h"
 #include "port/devicewatch.h"
+#include "receive/saverecord.h"
 #include "support/windowfixture.h"
 
 #include <QApplication>
@@ -13,11 +15,14 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QWheelEvent>
 #include <QtTest>
 
 #include <algorithm>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -56,6 +61,7 @@ const QStringList tabOrder = QStringLiteral(
 class WindowTest : public QObject, WindowFixture {
     Q_OBJECT
     QTemporaryDir m_home;
+    bool m_chineseQtTexts = false;
 
     // Runs one step of a row: "click NAME", "pick BOX ITEM", "type BOX TEXT", "paste BOX N" (N
     // characters), "arrive BYTES" (percent-encoded), "drain", "lose",
@@ -106,6 +112,8 @@ class WindowTest : public QObject, WindowFixture {
             file.close();
             fakes->dialogs.nextFile = file.fileName();
             click("CmdSelectFile");
+        } else if (step == u"cancel") { // the next question is answered Cancel
+            fakes->dialogs.answer = Dialogs::Answer::Cancel;
         } else if (verb == u"frame") {
             QVERIFY(window->close());
         } else if (verb == u"notice") {
@@ -140,15 +148,15 @@ class WindowTest : public QObject, WindowFixture {
             for (const FakeDialogs::Message& box : fakes->dialogs.messages)
                 texts << box.text
                         + (box.buttons == Dialogs::Buttons::OkCancel ? u" [OK Cancel]"_s : u""_s);
-            return texts.join(u" / "_s);
+            return texts.join(u" / "_s).replace(m_home.path(), u"~"_s);
         }
         if (what == u"atbox") // what the window showed while the first box was up
             return statesAtBoxes.value(0);
         if (what == u"ended")
             return u"%1 %2%3"_s.arg(ends).arg(fakes->serial.portOpen() ? u"open"_s : u"closed"_s,
                 control<QTimer>("TmrSaveNotice")->isActive() ? u" notice"_s : u""_s);
-        if (what == u"saved") {
-            QFile file(m_home.filePath(u"COMDATA/1.txt"_s));
+        if (what == u"saved") { // 1.txt in the folder the box shows
+            QFile file(SaveRecord::filePath(shown("TxtSavePath")));
             return file.open(QIODevice::ReadOnly) ? CodePage::decode(file.readAll()) : u"none"_s;
         }
         if (what == u"dialogs")
@@ -166,13 +174,23 @@ class WindowTest : public QObject, WindowFixture {
         return shown(what.toLatin1().constData());
     }
 
+    // Root writes into any folder whatever its mode, but not into sysfs.
+    QString readOnlyFolder() const
+    {
+        return ::geteuid() == 0 ? u"/sys"_s : m_home.filePath(u"readonly"_s);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         qputenv("HOME", QFile::encodeName(m_home.path()));
         QVERIFY(QDir(m_home.path()).mkdir(u"COMDATA"_s));
+        QVERIFY(QDir(m_home.path()).mkdir(u"readonly"_s));
+        QVERIFY(QFile::setPermissions(
+            m_home.filePath(u"readonly"_s), QFile::ReadOwner | QFile::ExeOwner));
         CodePage::setSystemOverride("GBK");
         qputenv("TZ", "CST-8"); // a stamp taken in UTC would slide into the next year
+        m_chineseQtTexts = installChineseQtTexts(); // as the program does
     }
 
     void init()
@@ -242,6 +260,11 @@ private Q_SLOTS:
         row("file sent as read, never as hex, read as the display",
             u"file  12 ; click ChkHexSend; click CmdSend; click CmdSendFile; drain"_s,
             { u"written=12"_s, u"counts=RX收:0 TX:2"_s, u"mode=0"_s });
+        row("a send while a file still leaves is refused, and says so",
+            u"file "_s + QString(5000, u'x')
+                + u"; click CmdSendFile; click CmdSend; click CmdSendFile"_s,
+            { u"boxes=发送缓冲区已满，请等上一次发送完成后再发送 / 发送缓冲区已满，请等上一次发送完成后再发送"_s,
+                u"written="_s + QString(5000, u'x') });
         row("a file that cannot be read keeps the content", u"file ab; file; click CmdSendFile"_s,
             { u"written=ab"_s, u"TxtSendPath=/x/none.txt"_s });
         row("auto send repeats, read as the display",
@@ -259,9 +282,18 @@ private Q_SLOTS:
         // Save
         row("save, then the notice ends", u"arrive hi; click CmdSaveDisp; notice"_s,
             { u"saved=2026年12月31日23时59分59秒\r\nhi\r\n"_s, u"TxtSavePath=C:\\COMDATA"_s });
-        row("a folder that is missing: no file, no notice",
-            u"type TxtSavePath C:\\NO; click CmdSaveDisp"_s,
-            { u"saved=none"_s, u"TxtSavePath=C:\\NO"_s });
+        row("a missing folder, not made: no file, no notice",
+            u"cancel; type TxtSavePath C:\\NO; click CmdSaveDisp"_s,
+            { u"saved=none"_s, u"TxtSavePath=C:\\NO"_s,
+                u"boxes=文件夹“C:\\NO”（~/NO）不存在，是否创建？ [OK Cancel]"_s });
+        row("a missing folder, made with its parents",
+            u"type TxtSavePath C:\\a\\b; click CmdSaveDisp; notice"_s,
+            { u"saved=2026年12月31日23时59分59秒\r\n\r\n"_s, u"TxtSavePath=C:\\a\\b"_s });
+        row("a folder without write permission: the folder and why",
+            u"type TxtSavePath %1; click CmdSaveDisp"_s.arg(readOnlyFolder()),
+            { u"saved=none"_s,
+                u"boxes=无法保存到文件夹“%1”：没有写入权限（Permission denied）"_s.arg(
+                    readOnlyFolder()) });
         row("a folder chosen during the notice comes back",
             u"file x; click CmdSaveDisp; click CmdAmend; notice"_s,
             { u"TxtSavePath=/x/y"_s, u"dialogs=文本文件（*.txt）(*.txt) / 选择目录:"_s });
@@ -372,7 +404,7 @@ private Q_SLOTS:
     {
         const QImage shown = window->grab().toImage();
         for (const QString& row :
-            u"window 520 415 form|Frame1 46 60 form|LblArtoclear 1 1 form|"
+            u"window 520 415 form|Frame1 46 60 form|Frame1 10 30 form|LblArtoclear 1 1 form|"
             u"ChkHexSend -1 0 form|ChkAutoClear 8 8 base|TxtSavePath 4 -5 form|"
             u"TxtSendPath 4 -5 form|TxtStatus 4 -5 form|TxtRXCount 4 -5 form|"
             u"TxtTXCount 4 -5 form|TxtAutoSendTime -4 -5 base|TxtSend -30 6 base|"
@@ -396,6 +428,17 @@ private Q_SLOTS:
             QCOMPARE(row + u' ' + shown.pixelColor(widget->mapTo(window.get(), at)).name(),
                 row + u' ' + wanted.name());
         }
+    }
+
+    // Message A's buttons, and Qt's texts in the send box's menu, read as the window does.
+    void qtTextsInChinese()
+    {
+        if (!m_chineseQtTexts)
+            QSKIP("Qt's translations (qt6-translations-l10n) are not installed");
+        QMessageBox box(QMessageBox::Warning, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(
+            box.button(QMessageBox::Ok)->text() + u'/' + box.button(QMessageBox::Cancel)->text(),
+            u"确定/取消"_s);
     }
 
     // Ticks in the locale's form: the C locale's, 24-hour.
