@@ -53,8 +53,6 @@ public:
     qint64 sentCount() const { return m_counters.sent(); }
     // What ends the program; the application quits its event loops. Tests replace it.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
-    // How the watch after a device loss looks COMn up (the real port's lookup unless replaced).
-    void setComResolver(DeviceWatch::Resolver resolve) { m_port.watch().setResolver(resolve); }
     HelpWindow* helpWindow() const;
 
 protected:

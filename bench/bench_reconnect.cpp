@@ -1,9 +1,12 @@
-// A lost device that comes back: the real window on the real serial component, COM1 a link to a
-// pseudo-terminal in a private devices folder. Each round unplugs the device (closes the
-// terminal's device side and points the link at nothing), leaves it away for a while, then plugs
-// a new one in (a new terminal, the link pointed at it) and times how long the window takes to
-// show the port open again. Then the device stays away for a few seconds while the CPU time the
-// process spends waiting is measured.
+// A lost device that comes back, and another device in its place: the real window on the real
+// serial port, COM1 a link to a stable name ("by-id/dev-a", as /dev/serial/by-id gives) that
+// leads to a pseudo-terminal, all in a private folder. Each round unplugs the device (closes the
+// terminal's device side and removes the stable name), puts another device at COM1 for 0.6 to
+// 1.2 s (COM1 pointed straight at another terminal, or at another stable name, in turn), then
+// plugs the first device back in (its stable name on a new terminal, COM1 linked to it again)
+// and times how long the window takes to show the port open again. Every look the watch takes at
+// the other device is counted, and every open of it, which must be none. Then the CPU time the
+// process spends is measured while the port is open and quiet and while it waits.
 // Usage: bench_reconnect [--rounds N] [--idle-seconds S]
 #include "app/mainwindow.h"
 #include "port/comnames.h"
@@ -54,6 +57,33 @@ void idle(int ms)
     loop.exec();
 }
 
+void link(const QString& target, const QString& name)
+{
+    QFile::remove(name);
+    QFile::link(target, name);
+}
+
+// The real port, counting the lookups and opens that land on one device path.
+class CountingBackend : public QtSerialBackend {
+public:
+    ComDevice locate(int port) const override
+    {
+        const ComDevice device = QtSerialBackend::locate(port);
+        looksAtOther += !other.isEmpty() && device.path == other;
+        return device;
+    }
+    QString open(int port, const LineSettings& line) override
+    {
+        const QString refused = QtSerialBackend::open(port, line);
+        opensOfOther += refused.isEmpty() && !other.isEmpty() && openedDevice().path == other;
+        return refused;
+    }
+
+    QString other;
+    mutable int looksAtOther = 0;
+    int opensOfOther = 0;
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -74,15 +104,17 @@ int main(int argc, char* argv[])
     }
 
     QDir().mkpath(ComNames::devicesFolder());
-    const QString link = ComNames::devicesFolder() + QStringLiteral("/com1");
-    const auto plugIn = [&link](const PtyPair& device) {
-        QFile::remove(link);
-        QFile::link(device.slavePath(), link);
-    };
+    const QString com1 = ComNames::devicesFolder() + QStringLiteral("/com1");
+    const QString byId = config.filePath(QStringLiteral("by-id"));
+    QDir().mkpath(byId);
+    const QString nameA = byId + QStringLiteral("/dev-a");
+    const QString nameB = byId + QStringLiteral("/dev-b");
     auto device = std::make_unique<PtyPair>();
-    plugIn(*device);
+    link(device->slavePath(), nameA);
+    link(nameA, com1);
 
-    QtSerialComponent serial;
+    auto* backend = new CountingBackend;
+    SerialComponent serial { std::unique_ptr<SerialBackend>(backend) };
     FakeDialogs dialogs;
     FakeUrlOpener urls;
     FakeClock clock;
@@ -97,8 +129,7 @@ int main(int argc, char* argv[])
 
     const auto unplug = [&] {
         device->closeMaster();
-        QFile::remove(link);
-        QFile::link(config.filePath(QStringLiteral("gone")), link);
+        QFile::remove(nameA);
         return waitFor([&] { return !serial.portOpen(); }, 5000) >= 0;
     };
 
@@ -109,9 +140,18 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "round %d: the loss was not noticed\n", round + 1);
             return 1;
         }
-        idle(100 + (round * 37) % 600); // away for 0.1 to 0.7 s, out of step with the polls
+        const auto other = std::make_unique<PtyPair>();
+        backend->other = other->slavePath();
+        if (round % 2 == 0) {
+            link(other->slavePath(), com1);
+        } else {
+            link(other->slavePath(), nameB);
+            link(nameB, com1);
+        }
+        idle(600 + (round * 37) % 600); // a poll or two, out of step with them
         device = std::make_unique<PtyPair>();
-        plugIn(*device);
+        link(device->slavePath(), nameA);
+        link(nameA, com1);
         const qint64 ms
             = waitFor([&] { return serial.portOpen() && status->text() == openText; }, 1000);
         if (ms < 0) {
@@ -123,6 +163,8 @@ int main(int argc, char* argv[])
         } else {
             reopenMs.push_back(ms);
         }
+        backend->other.clear();
+        QFile::remove(nameB);
     }
     std::sort(reopenMs.begin(), reopenMs.end());
     const auto at = [&](double share) {
@@ -130,15 +172,17 @@ int main(int argc, char* argv[])
             ? -1
             : reopenMs[std::min(reopenMs.size() - 1, size_t(share * double(reopenMs.size())))];
     };
-    std::printf("re-opened within 1 s: %zu of %d (median %lld ms, 90th %lld ms, worst %lld ms)\n",
+    std::printf("same device re-opened within 1 s: %zu of %d (median %lld ms, 90th %lld ms, worst "
+                "%lld ms)\n",
         reopenMs.size(), rounds, static_cast<long long>(at(0.5)), static_cast<long long>(at(0.9)),
         static_cast<long long>(at(1.0)));
+    std::printf("another device at COM1: looked at %d times, opened %d times\n",
+        backend->looksAtOther, backend->opensOfOther);
 
     // The same idle time with the port open and quiet, for comparison: the window's clock ticks
-    // either way.
-    for (const char* state : { "open and quiet", "waiting for the device" }) {
-        if (state[0] == 'w' && !unplug())
-            return 1;
+    // either way. Waiting behind a link costs a look at the link; by the present-port rule (no
+    // link, so COM1 is whatever port the system lists first) the ports are listed at every look.
+    const auto measure = [&](const char* state) {
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
@@ -147,6 +191,12 @@ int main(int argc, char* argv[])
         const double seconds = double(wall.elapsed()) / 1000;
         std::printf("%s for %.1f s: %.3f s CPU, %.2f %% of one core\n", state, seconds, cpu,
             100 * cpu / seconds);
-    }
-    return missed == 0 ? 0 : 2;
+    };
+    measure("open and quiet");
+    if (!unplug())
+        return 1;
+    measure("waiting, COM1 linked to a name that is gone");
+    QFile::remove(com1);
+    measure("waiting, COM1 by the present-port rule");
+    return missed == 0 && backend->opensOfOther == 0 ? 0 : 2;
 }

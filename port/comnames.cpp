@@ -1,11 +1,15 @@
 #include "port/comnames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -43,7 +47,61 @@ PortKey keyOf(const QString& entry)
     return { group, prefix, ok ? number : -1, name };
 }
 
+template <typename T, typename NameOf> QList<T> inComOrder(QList<T> items, NameOf nameOf)
+{
+    std::stable_sort(items.begin(), items.end(),
+        [&](const T& left, const T& right) { return keyOf(nameOf(left)) < keyOf(nameOf(right)); });
+    return items;
+}
+
+// One level only, as written: the stable name a link gives is the identity, not the ttyUSB number
+// it leads to today. (QFile::symLinkTarget would hand back an absolute, cleaned path instead.)
+QString linkTarget(const QString& link)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length
+        = ::readlink(QFile::encodeName(link).constData(), target.data(), size_t(target.size()));
+    return length < 0 ? link : QFile::decodeName(target.left(length));
+}
+
+// COMn as the devices folder has it, when it has a "comN" at all.
+std::optional<ComDevice> linked(int port)
+{
+    const QString path = ComNames::devicesFolder() + QStringLiteral("/com") + QString::number(port);
+    const QFileInfo link(path);
+    if (!link.isSymLink() && !link.exists())
+        return std::nullopt;
+    if (!link.exists())
+        return ComDevice {};
+    return ComDevice { link.canonicalFilePath(),
+        { DeviceIdentity::Kind::Link, link.isSymLink() ? linkTarget(path) : path } };
+}
+
+ComDevice nthPresent(int port, const QList<PresentPort>& present)
+{
+    const QList<PresentPort> ordered
+        = inComOrder(present, [](const PresentPort& entry) { return entry.path; });
+    if (port > ordered.size())
+        return {};
+    const PresentPort& found = ordered.at(port - 1);
+    if (found.vendor >= 0 && found.product >= 0 && !found.serialNumber.isEmpty())
+        return { found.path,
+            { DeviceIdentity::Kind::Usb,
+                QStringLiteral("%1:%2 %3")
+                    .arg(found.vendor, 4, 16, QLatin1Char('0'))
+                    .arg(found.product, 4, 16, QLatin1Char('0'))
+                    .arg(found.serialNumber) } };
+    return { found.path,
+        { DeviceIdentity::Kind::Name,
+            found.path.mid(found.path.lastIndexOf(QLatin1Char('/')) + 1) } };
+}
+
 } // namespace
+
+QString DeviceIdentity::description() const
+{
+    return kind == Kind::Usb ? QStringLiteral("USB ") + key : key;
+}
 
 namespace ComNames {
 
@@ -56,43 +114,36 @@ QString devicesFolder()
     return config + QStringLiteral("/portlark/devices");
 }
 
-QString resolve(int port)
+// The system's ports are listed only when no link decides: listing them is most of what a watch
+// for a lost device costs.
+ComDevice locate(int port)
 {
     if (port <= 0)
         return {};
-    QStringList present;
+    if (std::optional<ComDevice> device = linked(port))
+        return *device;
+    QList<PresentPort> present;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports)
-        present.append(info.systemLocation());
-    return resolve(port, present);
+        present.append(
+            { info.systemLocation(), info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : -1,
+                info.hasProductIdentifier() ? int(info.productIdentifier()) : -1,
+                info.serialNumber() });
+    return nthPresent(port, present);
 }
 
-QString resolve(int port, const QStringList& presentPaths)
+ComDevice locate(int port, const QList<PresentPort>& present)
 {
     if (port <= 0)
         return {};
-    const QFileInfo link(devicesFolder() + QStringLiteral("/com") + QString::number(port));
-    if (link.isSymLink() || link.exists())
-        return link.exists() ? link.canonicalFilePath() : QString();
-    const QStringList ordered = orderPresent(presentPaths);
-    if (port > ordered.size())
-        return {};
-    return ordered.at(port - 1);
+    if (std::optional<ComDevice> device = linked(port))
+        return *device;
+    return nthPresent(port, present);
 }
 
 QStringList orderPresent(const QStringList& names)
 {
-    QList<std::pair<PortKey, QString>> keyed;
-    keyed.reserve(names.size());
-    for (const QString& name : names)
-        keyed.append({ keyOf(name), name });
-    std::stable_sort(keyed.begin(), keyed.end(),
-        [](const auto& left, const auto& right) { return left.first < right.first; });
-    QStringList ordered;
-    ordered.reserve(keyed.size());
-    for (const auto& entry : keyed)
-        ordered.append(entry.second);
-    return ordered;
+    return inComOrder(names, [](const QString& name) { return name; });
 }
 
 } // namespace ComNames

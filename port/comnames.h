@@ -1,7 +1,41 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+// What tells one device from another when it is unplugged and plugged in again: the target of a
+// "comN" link as written (a stable name such as /dev/serial/by-id/usb-FTDI… stays the same when
+// the adapter comes back on another ttyUSB number), else the USB vendor, product and serial
+// number, else the system name (ttyUSB0).
+struct DeviceIdentity {
+    enum class Kind { None, Link, Usb, Name };
+    Kind kind = Kind::None;
+    QString key; // the link target, "0403:6001 A10K1234" or "ttyUSB0"
+
+    bool isNull() const { return kind == Kind::None; }
+    // For the user: the link target, "USB 0403:6001 A10K1234" or "ttyUSB0".
+    QString description() const;
+    bool operator==(const DeviceIdentity& other) const
+    {
+        return kind == other.kind && key == other.key;
+    }
+    bool operator!=(const DeviceIdentity& other) const { return !(*this == other); }
+};
+
+// Where COMn is: the device to open and what it is. A null path when the port is absent.
+struct ComDevice {
+    QString path;
+    DeviceIdentity identity;
+};
+
+// A serial port the system reports; vendor and product are -1 where it does not say.
+struct PresentPort {
+    QString path;
+    int vendor = -1;
+    int product = -1;
+    QString serialNumber;
+};
 
 // Where COMn lives on this system. Resolution order: a link "comN" in the devices folder, then the
 // n-th serial port the system reports as present, else absent. Port 0 is always absent.
@@ -9,12 +43,11 @@ namespace ComNames {
 
 // $XDG_CONFIG_HOME/portlark/devices (~/.config/portlark/devices by default).
 QString devicesFolder();
-// The device path COMn resolves to, or an empty string when it is absent.
-QString resolve(int port);
-// The same, choosing among the given present device paths (already in any order) instead of the
-// ports the system reports. An entry "comN" in the devices folder pins the number: a link whose
-// device is gone makes the port absent rather than handing its number to another device.
-QString resolve(int port, const QStringList& presentPaths);
+ComDevice locate(int port);
+// The same, choosing among the given present ports (already in any order) instead of the ports
+// the system reports. An entry "comN" in the devices folder pins the number: a link whose device
+// is gone makes the port absent rather than handing its number to another device.
+ComDevice locate(int port, const QList<PresentPort>& present);
 // Present port names put in COM order: ttyS* by number, then the USB ports (ttyUSB* by number,
 // then ttyACM* by number), then the rest by name and number. Names may be full paths; only the
 // last part counts.

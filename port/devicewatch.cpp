@@ -1,16 +1,19 @@
 #include "port/devicewatch.h"
 
-DeviceWatch::DeviceWatch(Resolver resolver, QObject* parent)
+#include "port/serialcomponent.h"
+
+DeviceWatch::DeviceWatch(const SerialComponent& serial, QObject* parent)
     : QObject(parent)
-    , m_resolve(std::move(resolver))
+    , m_serial(serial)
 {
     m_poll.setInterval(pollMs);
     connect(&m_poll, &QTimer::timeout, this, &DeviceWatch::poll);
 }
 
-void DeviceWatch::watch(int port)
+void DeviceWatch::watch(int port, const DeviceIdentity& identity)
 {
     m_port = port;
+    m_identity = identity;
     m_poll.start();
 }
 
@@ -18,9 +21,11 @@ void DeviceWatch::cancel() { m_poll.stop(); }
 
 void DeviceWatch::poll()
 {
-    const QString path = m_resolve(m_port);
-    if (path.isEmpty())
+    if (!isWatching())
+        return;
+    const ComDevice device = m_serial.locate(m_port);
+    if (device.path.isEmpty() || device.identity.isNull() || device.identity != m_identity)
         return;
     m_poll.stop();
-    Q_EMIT returned(m_port, path);
+    Q_EMIT returned(m_port, device.path);
 }

@@ -1,6 +1,5 @@
 #include "port/portsession.h"
 
-#include "port/comnames.h"
 #include "port/serialcomponent.h"
 
 namespace {
@@ -9,9 +8,9 @@ PortView closedView(const QString& status) { return { {}, status, PortView::Lamp
 
 } // namespace
 
-PortSession::PortSession(SerialComponent& serial, DeviceWatch::Resolver resolver)
+PortSession::PortSession(SerialComponent& serial)
     : m_serial(serial)
-    , m_watch(resolver ? std::move(resolver) : [](int port) { return ComNames::resolve(port); })
+    , m_watch(serial)
 {
 }
 
@@ -70,7 +69,7 @@ PortView PortSession::lost()
 {
     PortView view = close();
     if (m_lastOpened)
-        m_watch.watch(m_lastOpened->arguments.port);
+        m_watch.watch(m_lastOpened->arguments.port, m_lastOpened->device);
     return view;
 }
 
@@ -80,12 +79,23 @@ PortView PortSession::returned()
         return {};
     m_watch.cancel();
     const Opened opened = *m_lastOpened;
-    if (m_serial.setSettings(opened.arguments) && m_serial.setPortOpen(true) && m_serial.portOpen())
+    const bool reopened = m_serial.setSettings(opened.arguments) && m_serial.setPortOpen(true)
+        && m_serial.portOpen();
+    // The device may have changed between the watch's look and the open.
+    if (reopened && m_serial.openedDevice().identity == opened.device)
         return { {}, StatusText::open(opened.boxes), PortView::Lamp::Open, QStringLiteral("") };
-    const QString reason = m_serial.errorString();
+    const QString reason = reopened ? QString() : m_serial.errorString();
     closeIfOpen();
-    m_watch.watch(opened.arguments.port);
+    m_watch.watch(opened.arguments.port, opened.device);
     return { {}, {}, PortView::Lamp::Unchanged, reason };
+}
+
+QString PortSession::waitingText() const
+{
+    if (!m_watch.isWatching() || !m_lastOpened)
+        return {};
+    return QStringLiteral("等待 ") + m_lastOpened->boxes.port + QStringLiteral(" 原设备 (")
+        + m_lastOpened->device.description() + QStringLiteral(") 重新连接");
 }
 
 void PortSession::end()
@@ -125,7 +135,7 @@ PortView PortSession::open(
         // At start-up the switch and lamp as built say "open"; left alone they would contradict
         // the port.
         return closedView(StatusText::closed());
-    m_lastOpened = Opened { arguments, boxes };
+    m_lastOpened = Opened { arguments, boxes, m_serial.openedDevice().identity };
     const QString noReason(QStringLiteral(""));
     if (startUp)
         return { {}, StatusText::open(boxes), PortView::Lamp::Unchanged, noReason };

@@ -27,12 +27,11 @@ struct PortView {
 // re-open reports with message B and shows the state it reached.
 //
 // After the device of an open port goes away (not after the user closed it), the session watches
-// for the port to resolve to a device again and then re-opens it as it was; any other port step
-// ends the watch.
+// for the port to resolve to that same device again (see DeviceWatch) and then re-opens it as it
+// was; any other port step ends the watch. A periodic send must never go on into another device.
 class PortSession {
 public:
-    // The resolver is the lookup the backend's open uses (ComNames::resolve unless replaced).
-    explicit PortSession(SerialComponent& serial, DeviceWatch::Resolver resolver = {});
+    explicit PortSession(SerialComponent& serial);
 
     // Start-up: closes the port if open and opens what the boxes show.
     PortView start(const SelectionTexts& boxes);
@@ -46,12 +45,16 @@ public:
     // The device went away: the closed state, and the watch for its return starts.
     PortView lost();
     // The watch saw the device again: re-opens with the settings it had and shows the open state
-    // as the switch would. A refused open goes on watching and shows nothing but the reason.
+    // as the switch would. A refused open goes on watching and shows nothing but the reason; so
+    // does an open that found another device by then, closed again at once.
     PortView returned();
     // Quit: the port closes and the watch ends.
     void end();
     // returned() is called on its signal.
     DeviceWatch& watch() { return m_watch; }
+    // While watching: "等待 COM3 原设备 (USB 0403:6001 A10K1234) 重新连接", the port as the boxes
+    // named it; else empty.
+    QString waitingText() const;
 
 private:
     enum class Opening { StartUp, Apply };
@@ -63,6 +66,7 @@ private:
     struct Opened {
         PortArguments arguments;
         SelectionTexts boxes;
+        DeviceIdentity device;
     };
     std::optional<Opened> m_lastOpened;
 };

@@ -96,7 +96,7 @@ QString portDeviceText(const QString& portText)
     } catch (const SelectionError& error) {
         return error.message();
     }
-    const QString device = ComNames::resolve(port);
+    const QString device = ComNames::locate(port).path;
     if (device.isEmpty())
         return QStringLiteral("COM%1：没有发现此串口").arg(port);
     return QStringLiteral("COM%1 → %2").arg(port).arg(device);

@@ -146,7 +146,8 @@ QString QtSerialBackend::open(int port, const LineSettings& line)
     if (m_state == State::Lost)
         close(); // asked to open before the loss was announced: the new open wins
 
-    const QString path = ComNames::resolve(port);
+    const ComDevice device = locate(port);
+    const QString& path = device.path;
     if (path.isEmpty())
         return OpenFailure::text(OpenFailure::Reason::NoDevice);
 
@@ -169,7 +170,7 @@ QString QtSerialBackend::open(int port, const LineSettings& line)
         return OpenFailure::text(OpenFailure::Reason::SettingsRefused) + QStringLiteral("（")
             + reason + QStringLiteral("）");
     }
-    m_devicePath = path;
+    m_device = device;
     m_baud = line.baud;
     m_gatherMs = 0;
     m_state = State::Open;

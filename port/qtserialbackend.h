@@ -35,7 +35,9 @@ public:
     explicit QtSerialBackend(QObject* parent = nullptr);
     ~QtSerialBackend() override;
 
+    ComDevice locate(int port) const override { return ComNames::locate(port); }
     QString open(int port, const LineSettings& line) override;
+    ComDevice openedDevice() const override { return isOpen() ? m_device : ComDevice(); }
     void close() override;
     bool isOpen() const override { return m_state == State::Open; }
     void write(const QByteArray& bytes) override;
@@ -47,9 +49,6 @@ public:
     void setLines(bool dtr, bool rts) override;
     void setFlowControl(FlowControl flow) override;
     void sendBreak(int ms) override;
-
-    // The device the open port uses; empty while closed.
-    QString devicePath() const { return isOpen() ? m_devicePath : QString(); }
 
 private:
     enum class State { Closed, Open, Lost };
@@ -74,7 +73,7 @@ private:
     std::deque<Pending> m_queue;
     State m_state = State::Closed;
     bool m_sendPending = false;
-    QString m_devicePath;
+    ComDevice m_device;
 };
 
 // The serial component on a real port.

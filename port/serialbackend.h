@@ -1,5 +1,7 @@
 #pragma once
 
+#include "port/comnames.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -24,8 +26,12 @@ class SerialBackend : public QObject {
 public:
     using QObject::QObject;
 
+    // Where COMn is now, as an open would find it.
+    virtual ComDevice locate(int port) const = 0;
     // An empty text when the port is open, otherwise why it was refused, in the user's words.
     virtual QString open(int port, const LineSettings& line) = 0;
+    // The device the open port uses, as located when it opened; null while closed.
+    virtual ComDevice openedDevice() const = 0;
     // Discards what waits in both directions.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

@@ -76,6 +76,13 @@ void SerialComponent::dropHeldInput()
 
 bool SerialComponent::portOpen() const { return m_backend->isOpen(); }
 
+ComDevice SerialComponent::locate(int port) const { return m_backend->locate(port); }
+
+ComDevice SerialComponent::openedDevice() const
+{
+    return portOpen() ? m_backend->openedDevice() : ComDevice();
+}
+
 qint64 SerialComponent::output(QStringView text)
 {
     return portOpen() ? output(CodePage::encode(text)) : -1;

@@ -52,6 +52,9 @@ public:
     [[nodiscard]] bool setPortOpen(bool open);
     bool portOpen() const;
     QString errorString() const { return m_error; }
+    // Where COMn is now, and which device the open port uses (null while closed).
+    ComDevice locate(int port) const;
+    ComDevice openedDevice() const;
 
     void setInputMode(int mode) { m_inputMode = mode; }
     int inputMode() const { return m_inputMode; }

@@ -38,23 +38,26 @@ private Q_SLOTS:
         QCOMPARE(ComNames::orderPresent(names.split(u' ')), expected.split(u' '));
     }
 
-    void resolve_data()
+    void locate_data()
     {
         QTest::addColumn<QString>("link"); // "comN=file", the file made if its folder exists
         QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("expected"); // the linked file's name, a present port, or absent
+        QTest::addColumn<QString>(
+            "expected"); // the linked file's name or a present port (identity)
         const auto row = [](const char* name, const char* link, int port, const char* to) {
             QTest::newRow(name) << QString::fromLatin1(link) << port << QString::fromLatin1(to);
         };
-        row("a link wins over a present port", "com1=adapter", 1, "adapter");
-        row("no link: present ports in COM order", "", 1, "/dev/ttyS0");
-        row("a link for another number changes nothing", "com1=adapter", 2, "/dev/ttyUSB0");
-        row("beyond the present ports", "", 3, "");
-        row("a dangling link keeps its number absent", "com1=gone/adapter", 1, "");
-        row("port 0, even with a link", "com0=adapter", 0, "");
+        row("a link wins, known by its target as written", "com1=adapter", 1, "adapter (hop)");
+        row("no link: present ports in COM order, known by name", "", 1, "/dev/ttyS0 (ttyS0)");
+        row("a link for another number changes nothing; USB known by serial number", "com1=adapter",
+            2, "/dev/ttyUSB0 (USB 0403:6001 A10K1234)");
+        row("USB without a serial number: known by name", "", 3, "/dev/ttyUSB3 (ttyUSB3)");
+        row("beyond the present ports", "", 4, " ()");
+        row("a dangling link keeps its number absent", "com1=gone/adapter", 1, " ()");
+        row("port 0, even with a link", "com0=adapter", 0, " ()");
     }
 
-    void resolve()
+    void locate()
     {
         QFETCH(QString, link);
         QFETCH(int, port);
@@ -66,12 +69,15 @@ private Q_SLOTS:
             const QString target = m_dir.filePath(link.section(u'=', 1));
             QFile(target).open(QIODevice::WriteOnly);
             QVERIFY(QFile::link(target, devices + QStringLiteral("/hop")));
-            QVERIFY(QFile::link(
-                devices + QStringLiteral("/hop"), devices + u'/' + link.section(u'=', 0, 0)));
+            QVERIFY(QFile::link(QStringLiteral("hop"), devices + u'/' + link.section(u'=', 0, 0)));
         }
-        const QStringList present { QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS0") };
-        const QString found = ComNames::resolve(port, present);
-        QCOMPARE(expected.startsWith(u'/') ? found : QFileInfo(found).fileName(), expected);
+        const QList<PresentPort> present { { QStringLiteral("/dev/ttyUSB3"), 0x1a86, 0x7523, {} },
+            { QStringLiteral("/dev/ttyUSB0"), 0x0403, 0x6001, QStringLiteral("A10K1234") },
+            { QStringLiteral("/dev/ttyS0"), -1, -1, {} } };
+        const ComDevice found = ComNames::locate(port, present);
+        const QString path
+            = expected.startsWith(u'/') ? found.path : QFileInfo(found.path).fileName();
+        QCOMPARE(path + QStringLiteral(" (") + found.identity.description() + u')', expected);
     }
 };
 

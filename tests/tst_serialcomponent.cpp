@@ -4,6 +4,7 @@
 #include "port/codepage.h"
 #include "port/comnames.h"
 #include "port/openfailure.h"
+#include "port/portsession.h"
 #include "port/qtserialbackend.h"
 #include "support/fakes.h"
 #include "support/pty.h"
@@ -194,14 +195,35 @@ private Q_SLOTS:
         for (int turn = 0; turn < 200; ++turn)
             QCoreApplication::processEvents();
         QCOMPARE(m_events, QList<int> { SerialComponent::EventDeviceLost });
+    }
 
-        // The device comes back on a new pseudo-terminal.
+    // After a loss the port re-opens by itself only on the device it had: COM1 linked to another
+    // stable name is another device; the same name back on a new terminal is the same one.
+    void returnOfTheSameDevice()
+    {
+        const QString byId = m_config.filePath(u"by-id/"_s);
+        QVERIFY(QDir().mkpath(byId));
+        QVERIFY(QFile::link(m_pty->slavePath(), byId + u"dev-a"_s));
+        linkCom(1, byId + u"dev-a"_s);
+        PortSession session(*m_serial);
+        connect(m_serial.get(), &SerialComponent::onComm, &session.watch(), [&](int event) {
+            if (event == SerialComponent::EventDeviceLost)
+                session.lost();
+        });
+        connect(&session.watch(), &DeviceWatch::returned, this, [&] { session.returned(); });
+        (void)session.start({ u"COM1"_s, u"9600"_s, u"NONE"_s, u"8"_s, u"1"_s });
+        m_pty->closeMaster();
+        QVERIFY(QFile::remove(byId + u"dev-a"_s));
+        QTRY_VERIFY(session.watch().isWatching());
+        const PtyPair other;
+        QVERIFY(QFile::link(other.slavePath(), byId + u"dev-b"_s));
+        linkCom(1, byId + u"dev-b"_s);
+        QVERIFY(!QTest::qWaitFor([&] { return m_serial->portOpen(); }, 2 * DeviceWatch::pollMs));
+        QCOMPARE(session.waitingText(), u"等待 COM1 原设备 (%1dev-a) 重新连接"_s.arg(byId));
         m_pty = std::make_unique<PtyPair>();
-        linkCom(1, m_pty->slavePath());
-        QVERIFY(m_serial->setPortOpen(true));
-        QVERIFY(m_pty->write("back"));
-        QTRY_COMPARE(m_serial->inBufferCount(), 4);
-        QCOMPARE(m_serial->inputBytes(), "back"_ba);
+        QVERIFY(QFile::link(m_pty->slavePath(), byId + u"dev-a"_s));
+        linkCom(1, byId + u"dev-a"_s);
+        QTRY_VERIFY(m_serial->portOpen());
         m_serial->output("again"_ba);
         QCOMPARE(m_pty->readPumping(5), "again"_ba);
     }

@@ -67,16 +67,33 @@ private Q_SLOTS:
         row("return: the settings it had, shown as the switch would",
             u"baud 600; start; lose; baud 19200; return"_s,
             u" | 串口：COM1 打开，600,N,8,1 | open"_s, u"open 1 600,N,8,1"_s + reopened);
+        const QString waitFake = u" | 等待 COM1 原设备 (ttyFAKE1) 重新连接"_s;
         row("return refused: still watching, only the reason", u"start; lose; absent; return"_s,
-            u" | - | unchanged (absent) watching"_s, open1 + u", "_s + open1);
+            u" | - | unchanged (absent)"_s + waitFake, open1 + u", "_s + open1);
+        row("return finds another device by the open: closed again, still watching",
+            u"start; lose; plug name ttyS0; return"_s, u" | - | unchanged"_s + waitFake,
+            open1 + u", "_s + open1 + u", close"_s);
+        // "poll" is the watch's look at COM1: only the device the port had is re-opened.
+        const QString back = u" | 串口：COM1 打开，9600,N,8,1 | open"_s,
+                      twice = open1 + u", "_s + open1;
+        const QString lostView = u" | "_s + closed + u" | closed | 等待 COM1 原设备 ("_s;
+        const QString a = u"plug link byid/dev-a; start; lose; plug "_s;
+        row("the same link target comes back", a + u"link byid/dev-a; poll"_s, back, twice);
+        row("a re-pointed link", a + u"link byid/dev-b; poll"_s,
+            lostView + u"byid/dev-a) 重新连接"_s, open1);
+        const QString usb = u"plug usb 0403:6001 A10K1234; start; lose; plug "_s;
+        row("another USB adapter moved up into the number", usb + u"usb 0403:6001 B7; poll"_s,
+            lostView + u"USB 0403:6001 A10K1234) 重新连接"_s, open1);
+        row("the same USB adapter back, on whichever ttyUSB number",
+            usb + u"usb 0403:6001 A10K1234; poll"_s, back, twice);
         row("a pick ends the watch", u"start; lose; pick"_s,
             u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", "_s + open1);
         row("quit ends the watch", u"start; lose; end"_s, u" | - | unchanged"_s, open1);
     }
 
-    // Steps: "start", "pick", "toggle", "lose", "return", "end"; "absent" or "silent" for
-    // the opens that follow;
-    // "port", "baud", "parity", "data" or "stop" followed by a box's new text.
+    // Steps: "start", "pick", "toggle", "lose", "return", "poll", "end"; "absent" or "silent" for
+    // the opens that follow; "plug link|usb|name KEY" puts a device known so at COM1; "port",
+    // "baud", "parity", "data" or "stop" followed by a box's new text.
     void port()
     {
         QFETCH(QString, steps);
@@ -86,6 +103,9 @@ private Q_SLOTS:
         PortSession session(fakes.serial);
         SelectionTexts boxes { u"COM1"_s, u"9600"_s, u"NONE"_s, u"8"_s, u"1"_s };
         PortView last;
+        const QStringList kinds { u"-"_s, u"link"_s, u"usb"_s, u"name"_s };
+        QObject::connect(
+            &session.watch(), &DeviceWatch::returned, [&] { last = session.returned(); });
         for (const QString& step : steps.split(u"; "_s)) {
             const QString verb = step.section(u' ', 0, 0), text = step.section(u' ', 1);
             if (verb == u"start")
@@ -98,6 +118,12 @@ private Q_SLOTS:
                 fakes.device->loseDevice(), last = session.lost();
             else if (verb == u"return")
                 last = session.returned();
+            else if (verb == u"poll")
+                session.watch().poll();
+            else if (verb == u"plug") // where it is plays no part
+                fakes.device->plugged[1] = { u"/dev/somewhere"_s,
+                    { DeviceIdentity::Kind(kinds.indexOf(text.section(u' ', 0, 0))),
+                        text.section(u' ', 1) } };
             else if (verb == u"end")
                 session.end(), last = {};
             else if (verb == u"absent")
@@ -110,7 +136,8 @@ private Q_SLOTS:
             if (texts.contains(verb))
                 *texts[verb] = text;
         }
-        QCOMPARE(render(last) + (session.watch().isWatching() ? u" watching"_s : QString()), view);
+        const QString waiting = session.waitingText();
+        QCOMPARE(render(last) + (waiting.isEmpty() ? QString() : u" | "_s + waiting), view);
         QCOMPARE(fakes.device->calls.join(u", "_s), calls);
     }
 

@@ -347,9 +347,6 @@ private Q_SLOTS:
     void sentCountAndReturn()
     {
         QFETCH(QString, steps);
-        window->setComResolver([this](int port) {
-            return fakes->device->absentPorts.contains(port) ? QString() : u"/dev/fake"_s;
-        });
         for (const QString& step : steps.split(u"; "_s)) {
             const int opens = fakes->device->openCount;
             if (step.startsWith(u"leave "))

@@ -1,5 +1,14 @@
 #include "support/fakes.h"
 
+ComDevice FakeBackend::locate(int port) const
+{
+    if (port <= 0 || port > 255 || absentPorts.contains(port))
+        return {};
+    const QString name = QStringLiteral("ttyFAKE%1").arg(port);
+    return plugged.value(
+        port, ComDevice { QStringLiteral("/dev/") + name, { DeviceIdentity::Kind::Name, name } });
+}
+
 QString FakeBackend::open(int port, const LineSettings& line)
 {
     static const char parity[] = "NOESM";
@@ -11,7 +20,8 @@ QString FakeBackend::open(int port, const LineSettings& line)
                  .arg(line.twoStopBits ? 2 : 1);
     if (m_open)
         return QStringLiteral("already open");
-    if (port == 0 || absentPorts.contains(port))
+    m_opened = locate(port);
+    if (m_opened.path.isEmpty())
         return QStringLiteral("absent");
     m_open = !openSilentlyFails;
     openCount += m_open;

@@ -4,17 +4,21 @@
 #include "port/serialbackend.h"
 #include "port/serialcomponent.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
 #include <functional>
 
 // A device that records what the component asks of it and can be told to deliver bytes, drain,
-// refuse an open or go away.
+// refuse an open or go away. The lookup and the open read one table: ports 1 to 255 are
+// "/dev/ttyFAKE<n>", known by that name, unless absent or another device is plugged in there.
 class FakeBackend : public SerialBackend {
     Q_OBJECT
 public:
+    ComDevice locate(int port) const override;
     QString open(int port, const LineSettings& line) override;
+    ComDevice openedDevice() const override { return m_open ? m_opened : ComDevice(); }
     void close() override;
     bool isOpen() const override { return m_open; }
     void write(const QByteArray& bytes) override
@@ -36,7 +40,8 @@ public:
     }
     void loseDevice();
 
-    QList<int> absentPorts; // port 0 is always absent
+    QList<int> absentPorts;
+    QHash<int, ComDevice> plugged;
     bool openSilentlyFails = false; // an open that reports success but leaves the port closed
     QByteArray written;
     QStringList calls; // "open 1 9600,N,8,1", "close"
@@ -57,6 +62,7 @@ public:
 
 private:
     bool m_open = false;
+    ComDevice m_opened;
     qint64 m_queued = 0;
 };
 
