@@ -116,17 +116,22 @@ void WindowExtras::startLog(const QString& path)
 
 void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }
 
-// Worked out as it is about to show: the size changes with every arrival.
+// The status line's tooltip, a line for each thing that applies: why the last open failed, the
+// device the port waits for, the running log. Worked out as it is about to show: the log's size
+// changes with every arrival.
 bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
 {
-    // Only the status line is watched; it also reports here while the window is torn down, when
-    // nothing of the window may be touched.
-    if (event->type() == QEvent::ToolTip)
-        static_cast<QWidget*>(watched)->setToolTip(m_log.isRunning()
-                ? QStringLiteral("正在记录到文件：%1（%2 字节）")
-                      .arg(QDir::toNativeSeparators(m_log.fileName()))
-                      .arg(m_log.size())
-                : QString());
+    // Only the status line is watched. It also reports other events here while the window is
+    // torn down, when nothing of the window may be touched; a tooltip only comes from a hover.
+    if (event->type() != QEvent::ToolTip)
+        return QObject::eventFilter(watched, event);
+    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText() };
+    if (m_log.isRunning())
+        lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
+                     .arg(QDir::toNativeSeparators(m_log.fileName()))
+                     .arg(m_log.size());
+    lines.removeAll(QString());
+    static_cast<QWidget*>(watched)->setToolTip(lines.join(QLatin1Char('\n')));
     return QObject::eventFilter(watched, event);
 }
 

@@ -33,14 +33,11 @@ void MainWindow::ClosePort() { showPort(m_port.close()); }
 
 void MainWindow::MSComm_DeviceReturned() { showPort(m_port.returned()); }
 
+// The reason also shows in the status line's tooltip (app/window_extras.cpp).
 void MainWindow::showPort(const PortView& view)
 {
-    // A reason is told once, not at every failed attempt to re-open a returned device.
-    if (!view.reason.isNull() && view.reason != TxtStatus->toolTip()) {
-        TxtStatus->setToolTip(view.reason);
-        if (!view.reason.isEmpty())
-            std::fprintf(stderr, "portlark: %s\n", view.reason.toLocal8Bit().constData());
-    }
+    if (!view.reason.isEmpty())
+        std::fprintf(stderr, "portlark: %s\n", view.reason.toLocal8Bit().constData());
     showMessage(view.message);
     if (!view.status.isNull())
         TxtStatus->setText(view.status);

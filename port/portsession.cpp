@@ -83,11 +83,12 @@ PortView PortSession::returned()
         && m_serial.portOpen();
     // The device may have changed between the watch's look and the open.
     if (reopened && m_serial.openedDevice().identity == opened.device)
-        return { {}, StatusText::open(opened.boxes), PortView::Lamp::Open, QStringLiteral("") };
+        return told(
+            { {}, StatusText::open(opened.boxes), PortView::Lamp::Open, QStringLiteral("") });
     const QString reason = reopened ? QString() : m_serial.errorString();
     closeIfOpen();
     m_watch.watch(opened.arguments.port, opened.device);
-    return { {}, {}, PortView::Lamp::Unchanged, reason };
+    return told({ {}, {}, PortView::Lamp::Unchanged, reason });
 }
 
 QString PortSession::waitingText() const
@@ -129,7 +130,7 @@ PortView PortSession::open(
         view.message = startUp
             ? Message { QStringLiteral("没有发现此串口或被占用"), Message::Icon::Warning, true }
             : Message { QStringLiteral("没有成功，请重试【检查端口是否被占用，或者端口号正确】") };
-        return view;
+        return told(view);
     }
     if (!m_serial.portOpen())
         // At start-up the switch and lamp as built say "open"; left alone they would contradict
@@ -138,8 +139,21 @@ PortView PortSession::open(
     m_lastOpened = Opened { arguments, boxes, m_serial.openedDevice().identity };
     const QString noReason(QStringLiteral(""));
     if (startUp)
-        return { {}, StatusText::open(boxes), PortView::Lamp::Unchanged, noReason };
-    return { {}, StatusText::applied(boxes), PortView::Lamp::Open, noReason };
+        return told({ {}, StatusText::open(boxes), PortView::Lamp::Unchanged, noReason });
+    return told({ {}, StatusText::applied(boxes), PortView::Lamp::Open, noReason });
+}
+
+// Keeps the reason for the status line's tooltip; a re-open that keeps failing the same way is
+// told on standard error only the first time.
+PortView PortSession::told(PortView view)
+{
+    if (view.reason.isNull())
+        return view;
+    if (!view.reason.isEmpty() && view.reason == m_failure)
+        view.reason = QString();
+    else
+        m_failure = view.reason;
+    return view;
 }
 
 void PortSession::closeIfOpen()

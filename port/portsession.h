@@ -15,8 +15,8 @@ struct PortView {
     Message message;
     QString status;
     Lamp lamp = Lamp::Unchanged;
-    // Why an open failed, for the status line's tooltip and standard error; empty after an open
-    // that worked, null where no open was tried.
+    // Why an open failed, for standard error: told once, so null where no open was tried or a
+    // re-open failed as the one before it did; empty after an open that worked.
     QString reason;
 };
 
@@ -55,11 +55,14 @@ public:
     // While watching: "等待 COM3 原设备 (USB 0403:6001 A10K1234) 重新连接", the port as the boxes
     // named it; else empty.
     QString waitingText() const;
+    // Why the last open failed; empty once one worked.
+    QString lastFailure() const { return m_failure; }
 
 private:
     enum class Opening { StartUp, Apply };
     PortView open(Opening opening, const PortArguments& arguments, const SelectionTexts& boxes);
     void closeIfOpen();
+    PortView told(PortView view);
 
     SerialComponent& m_serial;
     DeviceWatch m_watch;
@@ -69,4 +72,5 @@ private:
         DeviceIdentity device;
     };
     std::optional<Opened> m_lastOpened;
+    QString m_failure;
 };

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -128,6 +129,29 @@ private Q_SLOTS:
         QCOMPARE(device.lineCalls,
             QStringList({ u"lines 0 1"_s, u"flow 1"_s, u"lines 0 1"_s, u"break 250"_s, u"flow 1"_s,
                 u"lines 0 1"_s }));
+    }
+
+    // A line for each thing that applies, as a hover shows them: why the last open failed, the
+    // device the port waits for, the running log.
+    void statusToolTip()
+    {
+        start([](FakePlatform& fakes) { fakes.device->absentPorts = { 1 }; });
+        const auto hover = [this] {
+            QWidget* status = control("TxtStatus");
+            QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), status->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(status, &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(hover(), u"absent"_s);
+        const QString log = m_dir.filePath(u"tip.log"_s);
+        fakes->dialogs.nextSaveFile = log;
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
+        fakes->device->absentPorts.clear();
+        click("CmdSwitch");
+        fakes->device->deliver("abc");
+        fakes->device->loseDevice();
+        QTRY_COMPARE(hover(),
+            u"等待 COM1 原设备 (ttyFAKE1) 重新连接\n正在记录到文件：%1（3 字节）"_s.arg(log));
     }
 
     void checkBytes()
