@@ -420,6 +420,33 @@ void MainWindow::buildControls()
     for (QComboBox* widget : { CboCom, CboBaudrate, CboParitybit, CboDatabit, CboStopbit })
         widget->setStyle(comboStyle);
 
+    // What a screen reader says each control is: the words beside it. A setting box's own name is
+    // its value to readers on Linux, so the label beside it names it as its buddy; with no mnemonic
+    // in its text a buddy takes no key, and a click on a label does nothing, so the tab order and
+    // clicks stay as they are. A check box's caption is not its words, so it is named outright.
+    const std::pair<QLabel*, QWidget*> labelled[] = { { Label4, CboCom }, { Label5, CboBaudrate },
+        { Label6, CboParitybit }, { Label7, CboDatabit }, { Label8, CboStopbit },
+        { LblReceive, TxtReceive }, { LblSend, TxtSend }, { LblArtoSendCyc, TxtAutoSendTime } };
+    for (const auto& [words, widget] : labelled) {
+        words->setBuddy(widget);
+        // The focus rests in a setting box's text field, which readers name on its own.
+        if (auto* box = qobject_cast<QComboBox*>(widget)) {
+            box->setAccessibleName(words->text());
+            box->lineEdit()->setAccessibleName(words->text());
+        }
+    }
+    const std::pair<QWidget*, QString> named[] = { { ChkAutoClear, QStringLiteral("自动清空") },
+        { ChkHexReceive, QStringLiteral("十六进制显示") },
+        { ChkHexSend, QStringLiteral("十六进制发送") }, { ChkAutoSend, QStringLiteral("自动发送") },
+        { ImgSwitchOn, QStringLiteral("串口已打开") },
+        { ImgSwitchOff, QStringLiteral("串口已关闭") }, { Frame1, QStringLiteral("串口设置") },
+        { Picture1, QStringLiteral("软件图片") }, { TxtSavePath, QStringLiteral("保存目录") },
+        { TxtSendPath, QStringLiteral("发送的文件") }, { TxtStatus, QStringLiteral("状态") },
+        { TxtRXCount, QStringLiteral("接收计数") }, { TxtTXCount, QStringLiteral("发送计数") } };
+    for (const auto& [widget, name] : named)
+        widget->setAccessibleName(name);
+    ChkAutoSend->setAccessibleDescription(QStringLiteral("周期改变后重选"));
+
     // Labels, the group box and the lamps never take the focus.
     for (QLabel* widget : findChildren<QLabel*>())
         widget->setFocusPolicy(Qt::NoFocus);

@@ -1,5 +1,8 @@
 #include "receive/receiveview.h"
 
+#include "receive/receiveaccessible.h"
+
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -49,6 +52,7 @@ ReceiveView::ReceiveView(QWidget* parent)
     updateMetrics(true);
     updateScrollBar();
     verticalScrollBar()->installEventFilter(this);
+    ReceiveViewAccessible::install();
 }
 
 ReceiveView::~ReceiveView() = default;
@@ -73,6 +77,7 @@ qint64 ReceiveView::length() const { return m_text.length(); }
 
 void ReceiveView::setText(const QString& text)
 {
+    const QString removed = readerBeforeEdit(0, m_text.length());
     m_text.clear();
     m_text.append(text);
     m_cursor = m_anchor = 0;
@@ -86,6 +91,7 @@ void ReceiveView::setText(const QString& text)
     m_appending = false;
     m_top = 0;
     repaintAll();
+    readerAfterEdit(0, removed, text);
 }
 
 void ReceiveView::clear() { setText(QString()); }
@@ -147,11 +153,13 @@ void ReceiveView::deleteSelection()
 
 void ReceiveView::removeRange(qint64 from, qint64 to)
 {
+    const QString removed = readerBeforeEdit(from, to);
     m_text.remove(from, to - from);
     m_cursor = m_anchor = from;
     // Removing what stood between a CR and an LF joins them into one break.
     if (!m_text.isCaretStop(m_cursor))
         m_cursor = m_anchor = m_text.previousStop(m_cursor);
+    readerAfterEdit(from, removed, QString());
 }
 
 void ReceiveView::insertText(const QString& text)
@@ -159,11 +167,14 @@ void ReceiveView::insertText(const QString& text)
     if (hasSelection())
         removeRange(selectionStart(), selectionEnd());
     if (!text.isEmpty()) {
-        m_text.insert(m_cursor, text);
+        const qint64 at = m_cursor;
+        readerBeforeEdit(at, at);
+        m_text.insert(at, text);
         m_cursor += text.size();
         if (!m_text.isCaretStop(m_cursor))
             m_cursor = m_text.nextStop(m_cursor);
         m_anchor = m_cursor;
+        readerAfterEdit(at, QString(), text);
     }
     afterEdit();
 }
@@ -203,6 +214,10 @@ void ReceiveView::nextFrame()
     if (m_appended)
         showAppended();
     m_appended = false;
+    if (QAccessible::isActive())
+        readerAppended();
+    else
+        m_told = m_text.length();
     const int interval = m_streaming ? 3 * m_frameMs : m_frameMs;
     if (!m_frame.isActive() || interval != m_frameInterval) {
         m_frameInterval = interval;
@@ -484,6 +499,18 @@ QRect ReceiveView::caretRect() const
     return QRect(x, int(std::clamp<qint64>(y, -m_lineHeight, INT_MAX / 2)), 1, m_lineHeight);
 }
 
+QRect ReceiveView::characterRect(qint64 pos) const
+{
+    const qint64 row = m_text.rowOf(pos);
+    const qreal left = xInRow(row, pos);
+    const qreal right
+        = pos < m_text.rowContentEnd(row) ? xInRow(row, m_text.nextStop(pos)) : left + 1;
+    const qint64 y = (row - firstVisibleRow()) * m_lineHeight;
+    return QRect(margin + int(std::floor(left)),
+        int(std::clamp<qint64>(y, -m_lineHeight, INT_MAX / 2)),
+        std::max(int(std::ceil(right - left)), 1), m_lineHeight);
+}
+
 // ---- painting
 
 void ReceiveView::paintEvent(QPaintEvent* event)
@@ -595,6 +622,7 @@ void ReceiveView::restartBlink()
 
 void ReceiveView::moveCursor(qint64 pos, bool select, bool upstream)
 {
+    const bool hadSelection = hasSelection();
     m_cursor = std::clamp<qint64>(pos, 0, m_text.length());
     if (!select)
         m_anchor = m_cursor;
@@ -604,6 +632,8 @@ void ReceiveView::moveCursor(qint64 pos, bool select, bool upstream)
     repaintAll();
     if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
+    if (QAccessible::isActive())
+        readerCaretMoved(select || hadSelection);
 }
 
 void ReceiveView::moveVertically(qint64 rows, bool select)

@@ -70,6 +70,12 @@ public:
     // changes on frame() is painted together with the appends, in one pass.
     void requestFrame();
 
+    // For screen readers (receive/receiveaccessible.h): the text store, the box a character is
+    // drawn in and the position nearest a point, both in viewport coordinates.
+    const ViewText& content() const { return m_text; }
+    QRect characterRect(qint64 pos) const;
+    qint64 positionAt(const QPoint& point) const { return hitAt(point).pos; }
+
 Q_SIGNALS:
     void frame();
 
@@ -120,6 +126,13 @@ private:
     void moveVertically(qint64 rows, bool select);
     void removeRange(qint64 from, qint64 to);
 
+    // What screen readers are told, only while one listens (receive/receiveaccessible.cpp). Appends
+    // are told once a frame; an edit tells the appends before it first, so positions stay right.
+    void readerAppended();
+    QString readerBeforeEdit(qint64 from, qint64 to); // returns the text to be removed
+    void readerAfterEdit(qint64 from, const QString& removed, const QString& inserted);
+    void readerCaretMoved(bool selectionChanged);
+
     qint64 firstVisibleRow() const;
     qint64 visualRow(qint64 pos, bool upstream) const;
     qreal xInRow(qint64 row, qint64 pos) const;
@@ -164,4 +177,5 @@ private:
     QPoint m_dragPoint;
     QString m_preedit;
     QList<QAction*> m_extraActions;
+    qint64 m_told = 0; // screen readers know the text up to here
 };

@@ -1,7 +1,10 @@
-// The context menus and start-up options, through right clicks and menu clicks on the window.
+// The context menus and start-up options, through right clicks and menu clicks on the window;
+// and the receive display as a screen reader reads it.
+#include "receive/receiveview.h"
 #include "support/windowfixture.h"
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -207,6 +210,53 @@ private Q_SLOTS:
         fakes->device->deliver("\x01\x02");
         window.reset(); // quitting flushes the log
         QCOMPARE(contents(log), "\x01\x02"_ba);
+    }
+
+    // What arrived over the port, read as a reader reads it: whole, by rows as displayed (a long
+    // line wraps into several), by line up to its break and by word; the caret and a selection
+    // made with the keys; an edit through the reader.
+    void receiveViewForReaders()
+    {
+        startOnPty();
+        QByteArray line;
+        for (int i = 0; i < 60; ++i)
+            line += "word" + QByteArray::number(i) + ' ';
+        const QByteArray fed = line + "\r\nend";
+        QVERIFY(pty->writePumping(fed) && pty->drainPumping());
+        auto* view = control<ReceiveView>("TxtReceive");
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(view);
+        QCOMPARE(reader->role(), QAccessible::EditableText);
+        QCOMPARE(reader->text(QAccessible::Name), u"接收区"_s);
+        QAccessibleTextInterface* text = reader->textInterface();
+        QCOMPARE(text->text(0, text->characterCount()), QString::fromLatin1(fed));
+        QCOMPARE(text->cursorPosition(), fed.size());
+        int start = -1;
+        int end = -1;
+        QCOMPARE(text->textAtOffset(7, QAccessible::WordBoundary, &start, &end), u"word1"_s);
+        QCOMPARE(text->textAfterOffset(7, QAccessible::WordBoundary, &start, &end), u" "_s);
+        QCOMPARE(start, 11);
+        QCOMPARE(
+            text->textAfterOffset(int(line.size()) - 1, QAccessible::WordBoundary, &start, &end),
+            u"\r\n"_s);
+        QCOMPARE(text->textAtOffset(9, QAccessible::ParagraphBoundary, &start, &end),
+            QString::fromLatin1(line + "\r\n"));
+        QCOMPARE(text->textAfterOffset(9, QAccessible::ParagraphBoundary, &start, &end), u"end"_s);
+        const QString row = text->textAtOffset(9, QAccessible::LineBoundary, &start, &end);
+        QVERIFY2(start == 0 && end > 0 && end < line.size(), qPrintable(row));
+        QCOMPARE(
+            text->textAfterOffset(9, QAccessible::LineBoundary, &start, &end), view->rowText(1));
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+        text->selection(0, &start, &end);
+        QCOMPARE(text->text(start, end), row);
+        QCOMPARE(text->cursorPosition(), row.size());
+        text->setCursorPosition(3);
+        QCOMPARE(view->cursorPosition(), 3);
+        QCOMPARE(text->selectionCount(), 0);
+        reader->editableTextInterface()->replaceText(0, 5, u"W0"_s);
+        QVERIFY(view->text().startsWith(u"W0 word1 "_s));
     }
 };
 

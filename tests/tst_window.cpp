@@ -8,6 +8,7 @@
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QBitmap>
 #include <QCheckBox>
@@ -391,6 +392,26 @@ private Q_SLOTS:
         for (const QFont& font : { window->font(), send }) // every caption is Chinese
             QVERIFY(QFontDatabase::writingSystems(QFontInfo(font).family())
                         .contains(QFontDatabase::SimplifiedChinese));
+    }
+
+    // What a screen reader says each control is: its own name, or where a label names it, the
+    // label's (a setting box's own name is its value).
+    void readerNames()
+    {
+        for (const QString& entry :
+            u"CboCom=串口|CboBaudrate=波特率|CboParitybit=校验位|CboDatabit=数据位|"
+            u"CboStopbit=停止位|ChkAutoClear=自动清空|ChkHexReceive=十六进制显示|"
+            u"ChkHexSend=十六进制发送|ChkAutoSend=自动发送|TxtReceive=接收区|"
+            u"TxtSend=发送的字符/数据|TxtStatus=状态|TxtRXCount=接收计数|TxtTXCount=发送计数|"
+            u"ImgSwitchOn=串口已打开|ImgSwitchOff=串口已关闭|Picture1=软件图片"_s.split(u'|')) {
+            const QByteArray name = entry.section(u'=', 0, 0).toLatin1();
+            QAccessibleInterface* reader
+                = QAccessible::queryAccessibleInterface(control(name.constData()));
+            const auto labels = reader->relations(QAccessible::Label);
+            QCOMPARE(entry.section(u'=', 0, 0) + u'='
+                    + (labels.isEmpty() ? reader : labels.first().first)->text(QAccessible::Name),
+                entry);
+        }
     }
 
     // The form's colour only where the design gives it, read from what the window shows: a point
