@@ -81,14 +81,15 @@ CommandLine readCommandLine(int argc, const char* const argv[])
     return { {}, { parser.value(log), parser.value(com), parser.value(settings) } };
 }
 
-SelectionTexts startSelection(const StartOptions& options, const SelectionTexts& defaults)
+Conversion<SelectionTexts> startSelection(
+    const StartOptions& options, const SelectionTexts& defaults)
 {
     SelectionTexts boxes = defaults;
     if (!options.com.isEmpty()) {
         boxes.port = QStringLiteral("COM") + options.com.trimmed();
         // The port box reads two digits; a longer number would open another port.
         if (options.com.trimmed().size() > 2)
-            throw SelectionError(
+            return Conversion<SelectionTexts>::refused(
                 QStringLiteral("串口号无效：“%1”（端口号应为0到99）").arg(boxes.port));
     }
     if (!options.settings.isEmpty()) {
@@ -103,8 +104,11 @@ SelectionTexts startSelection(const StartOptions& options, const SelectionTexts&
         boxes.stopBits = values.value(3);
     }
     // A pick converts the texts first, then the port refuses what a UART cannot take.
-    if (!lineSettings(convertSelection(boxes)))
-        throw SelectionError(
+    const Conversion<PortArguments> arguments = convertSelection(boxes);
+    if (!arguments)
+        return Conversion<SelectionTexts>::refused(arguments.refusal);
+    if (!lineSettings(*arguments))
+        return Conversion<SelectionTexts>::refused(
             QStringLiteral("没有成功，请重试【检查端口是否被占用，或者端口号正确】"));
-    return boxes;
+    return { boxes, {} };
 }

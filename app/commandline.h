@@ -28,6 +28,7 @@ struct CommandLine {
 CommandLine readCommandLine(int argc, const char* const argv[]);
 
 // The setting boxes' texts that --com and --settings ask for, the parity letter as its list entry
-// ("E" shows as "ENEV"), the rest as the boxes' defaults. Throws SelectionError with the warning a
-// pick of those texts would give when the boxes could not open them.
-SelectionTexts startSelection(const StartOptions& options, const SelectionTexts& defaults);
+// ("E" shows as "ENEV"), the rest as the boxes' defaults. Refused with the warning a pick of those
+// texts would give when the boxes could not open them.
+Conversion<SelectionTexts> startSelection(
+    const StartOptions& options, const SelectionTexts& defaults);

@@ -498,7 +498,6 @@ void MainWindow::connectHandlers()
     connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::CmdAmend_Click);
     connect(CmdSend, &QPushButton::clicked, this, &MainWindow::CmdSend_Click);
     connect(CmdClearSend, &QPushButton::clicked, this, &MainWindow::CmdClearSend_Click);
-    connect(TxtSend, &QPlainTextEdit::textChanged, this, &MainWindow::TxtSend_Change);
     connect(ChkAutoSend, &QCheckBox::toggled, this, &MainWindow::ChkAutoSend_Click);
     connect(TmrAutoSend, &IntervalTimer::timeout, this, &MainWindow::TmrAutoSend_Timer);
     connect(CmdSelectFile, &QPushButton::clicked, this, &MainWindow::CmdSelectFile_Click);

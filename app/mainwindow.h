@@ -8,10 +8,12 @@
 // (receive/counters.h) holds the counts and the auto-clear mark; ReceivePath
 // (receive/receivepath.h) turns arrivals into display text; SendPath and AutoSend
 // (send/sendpath.h) send the box, files and the timed sends. The serial component
-// (port/serialcomponent.h) keeps the properties and the code page over a narrow SerialBackend,
-// the only part a test replaces. Everything else outside the process (message boxes and file
-// dialogs, the browser, the clock) is reached through app/platform.h. There are no threads and no
-// nested event loops: every handler runs to completion.
+// (port/serialcomponent.h) keeps the settings, the output bound and the code page's decoder over
+// a narrow SerialBackend, which finds and opens the device and is the only part a test replaces;
+// its one event carries what arrived. Everything else outside the process (message boxes and file
+// dialogs, the browser, the clock) is reached through app/platform.h. There are no threads. A
+// message box or file dialog runs a nested event loop, so arrivals, ticks and the device watch
+// can run while one shows; the rules each handler calls leave no half-done state across one.
 
 #include "app/commandline.h"
 #include "app/platform.h"
@@ -96,11 +98,10 @@ private:
     void CboCom_Change(); // typing: refreshes the tooltip naming the device
     SelectionTexts selectionTexts() const;
     void CmdSwitch_Click();
-    void ClosePort();
     void MSComm_DeviceReturned(); // the lost device is back: the port re-opens by itself
 
     // Receive path (app/window_receive.cpp, app/window_save.cpp)
-    void MSComm_OnComm(int commEvent);
+    void MSComm_OnComm(int commEvent, const QByteArray& received);
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
     void CountSentText();
@@ -112,7 +113,6 @@ private:
     // Send path (app/window_send.cpp)
     void CmdSend_Click();
     void CmdClearSend_Click();
-    void TxtSend_Change();
     void ChkAutoSend_Click();
     void TmrAutoSend_Timer();
     void CmdSelectFile_Click();

@@ -51,12 +51,14 @@ WindowExtras::WindowExtras(MainWindow& window)
     , m_logStart(new QAction(QStringLiteral("记录到文件…"), this))
     , m_logStop(new QAction(QStringLiteral("停止记录"), this))
 {
-    // The log hears every byte where the port hands it on, before the display decides anything.
-    connect(w.MSComm, &SerialComponent::received, &m_log, &CaptureLog::append);
-    connect(w.MSComm, &SerialComponent::onComm, &m_log, [this](int commEvent) {
-        if (commEvent == SerialComponent::EventDeviceLost)
-            m_log.flush();
-    });
+    // The log hears every byte of every receive event, whatever the display makes of it.
+    connect(w.MSComm, &SerialComponent::onComm, &m_log,
+        [this](int commEvent, const QByteArray& received) {
+            if (commEvent == SerialComponent::EventReceive)
+                m_log.append(received);
+            else if (commEvent == SerialComponent::EventDeviceLost)
+                m_log.flush();
+        });
     // Told after the receive event that hit the failure has finished.
     connect(
         &m_log, &CaptureLog::failed, this,
@@ -87,20 +89,20 @@ WindowExtras::WindowExtras(MainWindow& window)
 void WindowExtras::applyStartOptions(const StartOptions& options)
 {
     if (!options.com.isEmpty() || !options.settings.isEmpty()) {
-        try {
-            const SelectionTexts boxes = startSelection(options, w.selectionTexts());
+        const Conversion<SelectionTexts> boxes = startSelection(options, w.selectionTexts());
+        if (boxes) {
             const auto show = [](QComboBox* box, const QString& text) {
                 if (const int index = box->findText(text); index >= 0)
                     box->setCurrentIndex(index);
                 box->setEditText(text);
             };
-            show(w.CboCom, boxes.port);
-            show(w.CboBaudrate, boxes.baud);
-            show(w.CboParitybit, boxes.parity);
-            show(w.CboDatabit, boxes.dataBits);
-            show(w.CboStopbit, boxes.stopBits);
-        } catch (const SelectionError& error) {
-            w.showMessage({ error.message() });
+            show(w.CboCom, boxes->port);
+            show(w.CboBaudrate, boxes->baud);
+            show(w.CboParitybit, boxes->parity);
+            show(w.CboDatabit, boxes->dataBits);
+            show(w.CboStopbit, boxes->stopBits);
+        } else {
+            w.showMessage({ boxes.refusal });
         }
     }
     if (!options.logFile.isEmpty())

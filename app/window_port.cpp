@@ -29,8 +29,6 @@ void MainWindow::CboCom_Change()
 
 void MainWindow::CmdSwitch_Click() { showPort(m_port.toggle(selectionTexts())); }
 
-void MainWindow::ClosePort() { showPort(m_port.close()); }
-
 void MainWindow::MSComm_DeviceReturned() { showPort(m_port.returned()); }
 
 // The reason also shows in the status line's tooltip (app/window_extras.cpp).

@@ -8,11 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-void MainWindow::MSComm_OnComm(int commEvent)
+void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received)
 {
     if (commEvent == SerialComponent::EventReceive)
-        showArrival(ticked(ChkHexReceive) ? m_receive.hex(ticked(ChkAutoClear))
-                                          : m_receive.text(ticked(ChkAutoClear)));
+        showArrival(ticked(ChkHexReceive) ? m_receive.hex(received, ticked(ChkAutoClear))
+                                          : m_receive.text(received, ticked(ChkAutoClear)));
     else if (commEvent == SerialComponent::EventSend)
         CountSentText();
     else if (commEvent == SerialComponent::EventDeviceLost)

@@ -8,14 +8,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-void MainWindow::CmdSend_Click()
-{
-    showMessage(m_send.send(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive)));
-}
+void MainWindow::CmdSend_Click() { showMessage(m_send.send(sendBoxText(), ticked(ChkHexSend))); }
 
 void MainWindow::CmdClearSend_Click() { TxtSend->clear(); }
-
-void MainWindow::TxtSend_Change() { }
 
 void MainWindow::ChkAutoSend_Click()
 {
@@ -39,7 +34,7 @@ void MainWindow::TmrAutoSend_Timer()
         ChkAutoSend->setChecked(false);
         showMessage(SendMessages::emptyData());
     } else if (tick == AutoSend::Tick::Send) {
-        m_send.sendBox(sendBoxText(), ticked(ChkHexSend), ticked(ChkHexReceive));
+        m_send.sendBox(sendBoxText(), ticked(ChkHexSend));
     }
 }
 
@@ -53,4 +48,4 @@ void MainWindow::CmdSelectFile_Click()
     m_send.chooseFile(path);
 }
 
-void MainWindow::CmdSendFile_Click() { showMessage(m_send.sendFile(ticked(ChkHexReceive))); }
+void MainWindow::CmdSendFile_Click() { showMessage(m_send.sendFile()); }

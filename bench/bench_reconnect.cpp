@@ -72,11 +72,11 @@ public:
         looksAtOther += !other.isEmpty() && device.path == other;
         return device;
     }
-    QString open(int port, const LineSettings& line) override
+    bool open(int port, const LineSettings& line) override
     {
-        const QString refused = QtSerialBackend::open(port, line);
-        opensOfOther += refused.isEmpty() && !other.isEmpty() && openedDevice().path == other;
-        return refused;
+        const bool opened = QtSerialBackend::open(port, line);
+        opensOfOther += opened && !other.isEmpty() && openedDevice().path == other;
+        return opened;
     }
 
     QString other;

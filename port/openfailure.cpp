@@ -24,6 +24,8 @@ Reason classify(QSerialPort::SerialPortError error, const QString& devicePath)
 QString text(Reason reason)
 {
     switch (reason) {
+    case Reason::None:
+        return {};
     case Reason::NoDevice:
         return QStringLiteral("设备不存在");
     case Reason::NoPermission:

@@ -7,7 +7,7 @@
 // is the reason behind them, for the status tooltip and standard error.
 namespace OpenFailure {
 
-enum class Reason { NoDevice, NoPermission, Busy, SettingsRefused, Other };
+enum class Reason { None, NoDevice, NoPermission, Busy, SettingsRefused, Other };
 
 // From what the serial layer said and what the device file shows. On Linux a refusal to open
 // is mostly the user missing from the dialout group; a port another program holds comes back as

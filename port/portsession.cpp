@@ -17,11 +17,8 @@ PortSession::PortSession(SerialComponent& serial)
 PortView PortSession::start(const SelectionTexts& boxes)
 {
     closeIfOpen();
-    try {
-        return open(Opening::StartUp, convertSelection(boxes), boxes);
-    } catch (const SelectionError&) {
-        return {};
-    }
+    const Conversion<PortArguments> arguments = convertSelection(boxes);
+    return arguments ? open(Opening::StartUp, *arguments, boxes) : PortView();
 }
 
 // Converting before anything is closed keeps a pick with an unusable text from dropping a working
@@ -29,11 +26,10 @@ PortView PortSession::start(const SelectionTexts& boxes)
 PortView PortSession::pick(const SelectionTexts& boxes)
 {
     m_watch.cancel();
-    try {
-        return open(Opening::Apply, convertSelection(boxes), boxes);
-    } catch (const SelectionError& error) {
-        return { { error.message() }, {}, PortView::Lamp::Unchanged, {} };
-    }
+    const Conversion<PortArguments> arguments = convertSelection(boxes);
+    if (!arguments)
+        return { { arguments.refusal }, {}, PortView::Lamp::Unchanged, {} };
+    return open(Opening::Apply, *arguments, boxes);
 }
 
 PortView PortSession::toggle(const SelectionTexts& boxes)
@@ -41,13 +37,10 @@ PortView PortSession::toggle(const SelectionTexts& boxes)
     m_watch.cancel();
     if (m_serial.portOpen())
         return close();
-    PortArguments arguments;
-    try {
-        arguments = convertSelection(boxes);
-    } catch (const SelectionError&) {
+    const Conversion<PortArguments> arguments = convertSelection(boxes);
+    if (!arguments)
         return {};
-    }
-    PortView view = open(Opening::Apply, arguments, boxes);
+    PortView view = open(Opening::Apply, *arguments, boxes);
     if (m_serial.portOpen()) {
         view.status = StatusText::open(boxes);
         view.lamp = PortView::Lamp::Open;
@@ -112,16 +105,8 @@ PortView PortSession::open(
     m_watch.cancel();
     closeIfOpen();
     bool opened = m_serial.setSettings(arguments);
-    if (startUp) {
-        m_serial.setInBufferSize(1024);
-        m_serial.setOutBufferSize(4096);
-        m_serial.setInBufferCount(0);
-        m_serial.setOutBufferCount(0);
-        m_serial.setSThreshold(1);
-        m_serial.setRThreshold(1);
-        m_serial.setOutBufferCount(0);
-        m_serial.setInBufferCount(0);
-    }
+    if (startUp)
+        m_serial.setOutBufferSize(4096); // kept for every later opening
     opened = opened && m_serial.setPortOpen(true);
     if (!opened) {
         const QString reason = m_serial.errorString();

@@ -15,37 +15,42 @@ QString settingsTail(const SelectionTexts& texts)
 
 } // namespace
 
-quint8 convertPortNumber(const QString& portText)
+Conversion<quint8> convertPortNumber(const QString& portText)
 {
     const double number = NumberReading::roundHalfEven(
         NumberReading::leadingNumber(QStringView(portText).mid(3, 2)));
     if (!(number >= 0 && number <= 255))
-        throw SelectionError(QStringLiteral("串口号无效：“%1”（端口号应为0到255）").arg(portText));
-    return quint8(number);
+        return Conversion<quint8>::refused(
+            QStringLiteral("串口号无效：“%1”（端口号应为0到255）").arg(portText));
+    return { quint8(number), {} };
 }
 
-qint16 convertDataBits(const QString& dataBitsText)
+Conversion<qint16> convertDataBits(const QString& dataBitsText)
 {
     const std::optional<double> number = NumberReading::wholeNumber(dataBitsText);
     if (!number)
-        throw SelectionError(QStringLiteral("数据位无效：“%1”（应为数字）").arg(dataBitsText));
+        return Conversion<qint16>::refused(
+            QStringLiteral("数据位无效：“%1”（应为数字）").arg(dataBitsText));
     const double rounded = NumberReading::roundHalfEven(*number);
     if (!(rounded >= -32768 && rounded <= 32767))
-        throw SelectionError(QStringLiteral("数据位无效：“%1”（超出范围）").arg(dataBitsText));
-    return qint16(rounded);
+        return Conversion<qint16>::refused(
+            QStringLiteral("数据位无效：“%1”（超出范围）").arg(dataBitsText));
+    return { qint16(rounded), {} };
 }
 
 QString parityLetter(const QString& parityText) { return parityText.left(1); }
 
-PortArguments convertSelection(const SelectionTexts& texts)
+Conversion<PortArguments> convertSelection(const SelectionTexts& texts)
 {
-    PortArguments arguments;
-    arguments.port = convertPortNumber(texts.port);
-    arguments.baud = texts.baud;
-    arguments.parity = parityLetter(texts.parity);
-    arguments.dataBits = convertDataBits(texts.dataBits);
-    arguments.stopBits = texts.stopBits;
-    return arguments;
+    const Conversion<quint8> port = convertPortNumber(texts.port);
+    if (!port)
+        return Conversion<PortArguments>::refused(port.refusal);
+    const Conversion<qint16> dataBits = convertDataBits(texts.dataBits);
+    if (!dataBits)
+        return Conversion<PortArguments>::refused(dataBits.refusal);
+    return { PortArguments {
+                 *port, texts.baud, parityLetter(texts.parity), *dataBits, texts.stopBits },
+        {} };
 }
 
 QString settingsString(const PortArguments& arguments)
@@ -90,16 +95,13 @@ std::optional<LineSettings> lineSettings(const PortArguments& arguments)
 
 QString portDeviceText(const QString& portText)
 {
-    int port = 0;
-    try {
-        port = convertPortNumber(portText);
-    } catch (const SelectionError& error) {
-        return error.message();
-    }
-    const QString device = ComNames::locate(port).path;
+    const Conversion<quint8> port = convertPortNumber(portText);
+    if (!port)
+        return port.refusal;
+    const QString device = ComNames::locate(*port).path;
     if (device.isEmpty())
-        return QStringLiteral("COM%1：没有发现此串口").arg(port);
-    return QStringLiteral("COM%1 → %2").arg(port).arg(device);
+        return QStringLiteral("COM%1：没有发现此串口").arg(*port);
+    return QStringLiteral("COM%1 → %2").arg(*port).arg(device);
 }
 
 namespace StatusText {

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <optional>
-#include <stdexcept>
 
 // The texts of the five setting boxes, as the user sees them.
 struct SelectionTexts {
@@ -25,28 +24,25 @@ struct PortArguments {
     QString stopBits;
 };
 
-// A setting text that cannot become an argument; what() is unused, message() is for the user.
-class SelectionError : public std::runtime_error {
-public:
-    explicit SelectionError(const QString& message)
-        : std::runtime_error("selection")
-        , m_message(message)
-    {
-    }
-    QString message() const { return m_message; }
+// What a setting text becomes: its value, or none and the warning that names the text.
+template <typename T> struct Conversion {
+    std::optional<T> value;
+    QString refusal;
 
-private:
-    QString m_message;
+    explicit operator bool() const { return value.has_value(); }
+    const T& operator*() const { return *value; }
+    const T* operator->() const { return &*value; }
+    static Conversion refused(const QString& why) { return { std::nullopt, why }; }
 };
 
-// Throws SelectionError for a port number outside 0..255 or data bits that are not a number in
-// the signed 16-bit range.
-PortArguments convertSelection(const SelectionTexts& texts);
+// Refused for a port number outside 0..255 or data bits that are not a number in the signed
+// 16-bit range.
+Conversion<PortArguments> convertSelection(const SelectionTexts& texts);
 // The number in the fourth and fifth characters of the port text ("COM12" gives 12, "COMx" 0),
-// rounded half to even; throws SelectionError outside 0..255.
-quint8 convertPortNumber(const QString& portText);
-// Numeric text only, rounded half to even; throws SelectionError otherwise or outside 16 bits.
-qint16 convertDataBits(const QString& dataBitsText);
+// rounded half to even; refused outside 0..255.
+Conversion<quint8> convertPortNumber(const QString& portText);
+// Numeric text only, rounded half to even; refused otherwise or outside 16 bits.
+Conversion<qint16> convertDataBits(const QString& dataBitsText);
 // The first character of the parity text ("ODD" gives "O", "" gives "").
 QString parityLetter(const QString& parityText);
 // "9600,N,8,1"

@@ -115,20 +115,6 @@ QtSerialBackend::~QtSerialBackend()
     close();
 }
 
-void QtSerialBackend::discardInput()
-{
-    if (m_state == State::Open)
-        m_port.clear(QSerialPort::Input);
-}
-
-void QtSerialBackend::discardOutput()
-{
-    m_queue.clear();
-    m_sendPending = false;
-    if (m_state == State::Open)
-        m_port.clear(QSerialPort::Output);
-}
-
 qint64 QtSerialBackend::pendingOutput() const
 {
     if (m_state != State::Open)
@@ -139,23 +125,26 @@ qint64 QtSerialBackend::pendingOutput() const
     return count;
 }
 
-QString QtSerialBackend::open(int port, const LineSettings& line)
+bool QtSerialBackend::open(int port, const LineSettings& line)
 {
     if (m_state == State::Open)
-        return QStringLiteral("the port is already open");
+        return refused(OpenFailure::Reason::Busy, QStringLiteral("串口已经打开"));
     if (m_state == State::Lost)
         close(); // asked to open before the loss was announced: the new open wins
 
     const ComDevice device = locate(port);
     const QString& path = device.path;
     if (path.isEmpty())
-        return OpenFailure::text(OpenFailure::Reason::NoDevice);
+        return refused(OpenFailure::Reason::NoDevice);
 
     m_port.setPortName(path);
     m_port.clearError();
-    if (!m_port.open(QIODevice::ReadWrite))
-        return OpenFailure::text(OpenFailure::classify(m_port.error(), path)) + QStringLiteral("（")
-            + path + QStringLiteral("：") + m_port.errorString() + QStringLiteral("）");
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const OpenFailure::Reason reason = OpenFailure::classify(m_port.error(), path);
+        return refused(reason,
+            OpenFailure::text(reason) + QStringLiteral("（") + path + QStringLiteral("：")
+                + m_port.errorString() + QStringLiteral("）"));
+    }
     // The framing setters' own verdicts are not trusted either way (a pseudo-terminal fails the
     // data bits although nothing is wrong); what the tty reports afterwards decides.
     bool applied = m_port.setBaudRate(line.baud);
@@ -165,16 +154,17 @@ QString QtSerialBackend::open(int port, const LineSettings& line)
     applied = applied && m_port.setFlowControl(QSerialPort::NoFlowControl)
         && framingHolds(m_port.handle(), line);
     if (!applied) {
-        const QString reason = m_port.errorString();
+        const QString why = m_port.errorString();
         m_port.close();
-        return OpenFailure::text(OpenFailure::Reason::SettingsRefused) + QStringLiteral("（")
-            + reason + QStringLiteral("）");
+        return refused(OpenFailure::Reason::SettingsRefused,
+            OpenFailure::text(OpenFailure::Reason::SettingsRefused) + QStringLiteral("（") + why
+                + QStringLiteral("）"));
     }
     m_device = device;
     m_baud = line.baud;
     m_gatherMs = 0;
     m_state = State::Open;
-    return QString();
+    return opened();
 }
 
 void QtSerialBackend::close()

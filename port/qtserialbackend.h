@@ -36,14 +36,12 @@ public:
     ~QtSerialBackend() override;
 
     ComDevice locate(int port) const override { return ComNames::locate(port); }
-    QString open(int port, const LineSettings& line) override;
+    bool open(int port, const LineSettings& line) override;
     ComDevice openedDevice() const override { return isOpen() ? m_device : ComDevice(); }
     void close() override;
     bool isOpen() const override { return m_state == State::Open; }
     void write(const QByteArray& bytes) override;
     qint64 pendingOutput() const override;
-    void discardInput() override;
-    void discardOutput() override;
 
     LineControls lineControls() const override;
     void setLines(bool dtr, bool rts) override;

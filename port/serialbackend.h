@@ -1,6 +1,7 @@
 #pragma once
 
 #include "port/comnames.h"
+#include "port/openfailure.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -28,8 +29,11 @@ public:
 
     // Where COMn is now, as an open would find it.
     virtual ComDevice locate(int port) const = 0;
-    // An empty text when the port is open, otherwise why it was refused, in the user's words.
-    virtual QString open(int port, const LineSettings& line) = 0;
+    // False when the port did not open; error() and errorString() then say why, the text in the
+    // user's words. Both are cleared by an open that works.
+    virtual bool open(int port, const LineSettings& line) = 0;
+    OpenFailure::Reason error() const { return m_error; }
+    QString errorString() const { return m_errorString; }
     // The device the open port uses, as located when it opened; null while closed.
     virtual ComDevice openedDevice() const = 0;
     // Discards what waits in both directions.
@@ -39,8 +43,6 @@ public:
     virtual void write(const QByteArray& bytes) = 0;
     // Bytes queued that have not left yet.
     virtual qint64 pendingOutput() const = 0;
-    virtual void discardInput() = 0;
-    virtual void discardOutput() = 0;
 
 Q_SIGNALS:
     void received(const QByteArray& bytes);
@@ -60,5 +62,25 @@ public:
     virtual void setLines(bool /*dtr*/, bool /*rts*/) { }
     virtual void setFlowControl(FlowControl /*flow*/) { }
     virtual void sendBreak(int /*ms*/) { }
+
+protected:
+    // What an open ends with: true and no error, or false and why (the reason's own text unless
+    // a fuller one is given).
+    bool opened()
+    {
+        m_error = OpenFailure::Reason::None;
+        m_errorString.clear();
+        return true;
+    }
+    bool refused(OpenFailure::Reason reason, const QString& text = QString())
+    {
+        m_error = reason;
+        m_errorString = text.isEmpty() ? OpenFailure::text(reason) : text;
+        return false;
+    }
+
+private:
+    OpenFailure::Reason m_error = OpenFailure::Reason::None;
+    QString m_errorString;
 };
 Q_DECLARE_OPERATORS_FOR_FLAGS(SerialBackend::LineControls)

@@ -6,9 +6,11 @@ SerialComponent::SerialComponent(std::unique_ptr<SerialBackend> backend, QObject
     : QObject(parent)
     , m_backend(std::move(backend))
 {
-    connect(m_backend.get(), &SerialBackend::received, this, &SerialComponent::onReceived);
+    connect(m_backend.get(), &SerialBackend::received, this,
+        [this](const QByteArray& bytes) { Q_EMIT onComm(EventReceive, bytes); });
     connect(m_backend.get(), &SerialBackend::sent, this, &SerialComponent::sent);
-    connect(m_backend.get(), &SerialBackend::drained, this, [this] { Q_EMIT onComm(EventSend); });
+    connect(
+        m_backend.get(), &SerialBackend::drained, this, [this] { Q_EMIT onComm(EventSend, {}); });
     connect(m_backend.get(), &SerialBackend::lost, this, &SerialComponent::onLost);
 }
 
@@ -26,21 +28,6 @@ bool SerialComponent::setSettings(const PortArguments& settings)
     return true;
 }
 
-void SerialComponent::setInBufferCount(int count)
-{
-    if (count != 0)
-        return;
-    dropHeldInput();
-    if (portOpen())
-        m_backend->discardInput();
-}
-
-void SerialComponent::setOutBufferCount(int count)
-{
-    if (count == 0 && portOpen())
-        m_backend->discardOutput();
-}
-
 qint64 SerialComponent::outBufferCount() const
 {
     return portOpen() ? m_backend->pendingOutput() : 0;
@@ -49,29 +36,22 @@ qint64 SerialComponent::outBufferCount() const
 bool SerialComponent::setPortOpen(bool open)
 {
     m_error.clear();
+    // A character half-decoded belongs to no later opening.
+    m_decoder.reset();
     if (!open) {
         m_backend->close();
-        dropHeldInput();
         return true;
     }
     if (portOpen())
         m_error = QStringLiteral("串口已经打开");
     else if (const std::optional<LineSettings> line = lineSettings(m_settings))
-        m_error = m_backend->open(m_settings.port, *line);
+        m_error = m_backend->open(m_settings.port, *line) ? QString() : m_backend->errorString();
     else
         m_error = QStringLiteral("串口参数无效：") + settingsString(m_settings);
     if (!m_error.isEmpty())
         return false;
-    dropHeldInput();
     applyLineControl();
     return true;
-}
-
-// What waits here, and a character half-decoded, belong to no later opening or read.
-void SerialComponent::dropHeldInput()
-{
-    m_input.clear();
-    m_decoder.reset();
 }
 
 bool SerialComponent::portOpen() const { return m_backend->isOpen(); }
@@ -102,36 +82,18 @@ qint64 SerialComponent::output(const QByteArray& bytes)
     return bytes.size();
 }
 
-QString SerialComponent::inputText(qint64* byteCount)
-{
-    QByteArray bytes;
-    bytes.swap(m_input);
-    if (byteCount)
-        *byteCount = bytes.size();
-    return m_decoder.decode(bytes);
-}
+QString SerialComponent::textOf(const QByteArray& received) { return m_decoder.decode(received); }
 
-QByteArray SerialComponent::inputBytes(qint64* byteCount)
+QByteArray SerialComponent::bytesOf(const QByteArray& received)
 {
-    if (byteCount)
-        *byteCount = m_input.size();
     QByteArray bytes = m_decoder.takeHeld();
-    bytes += m_input;
-    m_input.clear();
-    return bytes;
-}
-
-void SerialComponent::onReceived(const QByteArray& bytes)
-{
-    Q_EMIT received(bytes);
-    m_input += bytes;
-    Q_EMIT onComm(EventReceive);
+    return bytes.isEmpty() ? received : bytes + received;
 }
 
 void SerialComponent::onLost()
 {
-    dropHeldInput();
-    Q_EMIT onComm(EventDeviceLost);
+    m_decoder.reset();
+    Q_EMIT onComm(EventDeviceLost, {});
 }
 
 void SerialComponent::setLines(bool dtr, bool rts)

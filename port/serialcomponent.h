@@ -13,8 +13,8 @@
 class SerialBackend;
 
 // The serial communications component as the window talks to it: settings written while closed,
-// an open state, an input mode, writes that queue and return, reads of everything waiting, and
-// one event whose code says what happened. The device itself is the backend's.
+// an open state, writes that queue and return, and one event whose code says what happened and
+// carries what arrived. The device itself is the backend's.
 //
 // Nothing here throws: a refused open returns false (errorString() says why, in Chinese) and a
 // refused write returns -1.
@@ -26,7 +26,6 @@ public:
         EventReceive = 2, // one or more bytes have arrived
         EventDeviceLost = 1001, // the device went away while open; the port is now closed
     };
-    enum InputModeCode { InputText = 0, InputBinary = 1 };
 
     explicit SerialComponent(std::unique_ptr<SerialBackend> backend, QObject* parent = nullptr);
     ~SerialComponent() override;
@@ -35,17 +34,10 @@ public:
     bool setSettings(const PortArguments& settings);
     const PortArguments& settings() const { return m_settings; }
 
-    // Kept only, except OutBufferSize: the input side never drops bytes, and every arrival and
-    // every drained send raises its event.
-    void setInBufferSize(int size) { m_inBufferSize = size; }
+    // The bound on output still pending (see output()). The input side needs no sizes or
+    // thresholds: it never drops bytes, and every arrival and every drained send raises its event.
     void setOutBufferSize(int size) { m_outBufferSize = size; }
-    void setSThreshold(int threshold) { m_sThreshold = threshold; }
-    void setRThreshold(int threshold) { m_rThreshold = threshold; }
     int outBufferSize() const { return m_outBufferSize; }
-    // Writing 0 drops waiting input / pending output.
-    void setInBufferCount(int count);
-    void setOutBufferCount(int count);
-    qint64 inBufferCount() const { return m_input.size(); }
     qint64 outBufferCount() const;
 
     // Opening refuses settings a UART cannot take, an absent port and one already open.
@@ -56,9 +48,6 @@ public:
     ComDevice locate(int port) const;
     ComDevice openedDevice() const;
 
-    void setInputMode(int mode) { m_inputMode = mode; }
-    int inputMode() const { return m_inputMode; }
-
     // Text goes out in the system code page, bytes unchanged. The number of bytes queued, or -1
     // when the port is closed or the write would take the output still pending past
     // OutBufferSize (a write into an empty queue is taken whole, an empty one always). Nothing
@@ -66,18 +55,18 @@ public:
     qint64 output(QStringView text);
     qint64 output(const QByteArray& bytes);
 
-    // Everything waiting, removed: decoded with the system code page, keeping an incomplete
-    // trailing character for the next read, or as bytes, led by the bytes of a character a text
-    // read held back. byteCount: the raw bytes taken from the input, each counted once.
-    QString inputText(qint64* byteCount = nullptr);
-    QByteArray inputBytes(qint64* byteCount = nullptr);
+    // What arrived, as text: decoded with the system code page by the port's one decoder, which
+    // keeps an incomplete trailing character for the next arrival. As bytes: led by the bytes of
+    // a character an arrival read as text held back (already counted).
+    QString textOf(const QByteArray& received);
+    QByteArray bytesOf(const QByteArray& received);
 
 Q_SIGNALS:
-    void onComm(int commEvent);
+    // `received` holds the bytes of a receive event, every byte once as it arrives; it is empty
+    // for the other events.
+    void onComm(int commEvent, const QByteArray& received);
     // Bytes that have left for the device; what a close, a loss or a discard drops never does.
     void sent(qint64 bytes);
-    // Every byte as it arrives, before its receive event, whatever is later read or dropped.
-    void received(const QByteArray& bytes);
 
 public:
     // Line control: kept for every later opening and applied to an open port at once. DTR and
@@ -94,8 +83,6 @@ public:
 
 private:
     void applyLineControl();
-    void dropHeldInput();
-    void onReceived(const QByteArray& bytes);
     void onLost();
 
     bool m_dtr = true;
@@ -104,13 +91,8 @@ private:
 
     std::unique_ptr<SerialBackend> m_backend;
     CodePageDecoder m_decoder;
-    QByteArray m_input;
     PortArguments m_settings { 1, QStringLiteral("9600"), QStringLiteral("N"), 8,
         QStringLiteral("1") };
     QString m_error;
-    int m_inputMode = InputText;
-    int m_inBufferSize = 1024;
     int m_outBufferSize = 512;
-    int m_sThreshold = 0;
-    int m_rThreshold = 0;
 };

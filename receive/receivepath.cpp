@@ -4,26 +4,24 @@
 #include "receive/counters.h"
 #include "receive/hexformat.h"
 
-Arrival ReceivePath::text(bool autoClear)
+Arrival ReceivePath::text(const QByteArray& received, bool autoClear)
 {
     Arrival arrival;
-    qint64 bytes = 0;
-    QString text = m_serial.inputText(&bytes);
+    QString text = m_serial.textOf(received);
     if (!m_stopped)
         arrival.text = std::move(text);
-    arrival.clear = m_counters.addReceived(bytes, autoClear);
+    arrival.clear = m_counters.addReceived(received.size(), autoClear);
     arrival.count = m_counters.receivedText();
     return arrival;
 }
 
-Arrival ReceivePath::hex(bool autoClear)
+Arrival ReceivePath::hex(const QByteArray& received, bool autoClear)
 {
     Arrival arrival;
-    qint64 count = 0;
-    const QByteArray bytes = m_serial.inputBytes(&count);
+    const QByteArray bytes = m_serial.bytesOf(received);
     if (!bytes.isEmpty())
         arrival.hexPairs = HexFormat::pairs(bytes);
-    arrival.clear = m_counters.addReceived(count, autoClear);
+    arrival.clear = m_counters.addReceived(received.size(), autoClear);
     arrival.count = m_counters.receivedText();
     return arrival;
 }

@@ -24,13 +24,13 @@ public:
     {
     }
 
-    // Reads as text whatever input mode the last send left, and counts the raw bytes consumed: a
-    // byte the code page cannot map would be miscounted by re-encoding the decoded text. While
-    // the display is stopped the text is counted and dropped.
-    Arrival text(bool autoClear);
-    // Every byte delivered is formatted and counted, stopped or not; a byte a text read held back
-    // (already counted) is shown first.
-    Arrival hex(bool autoClear);
+    // What arrived, as text, counting the raw bytes: a byte the code page cannot map would be
+    // miscounted by re-encoding the decoded text. While the display is stopped the text is counted
+    // and dropped.
+    Arrival text(const QByteArray& received, bool autoClear);
+    // Every byte is formatted and counted, stopped or not; a byte a text read held back (already
+    // counted) is shown first.
+    Arrival hex(const QByteArray& received, bool autoClear);
 
     bool stopped() const { return m_stopped; }
     // The caption the stop button shows afterwards.

@@ -7,37 +7,25 @@
 
 #include <limits>
 
-namespace {
-
-int textInputMode(bool hexReceive)
-{
-    return hexReceive ? SerialComponent::InputBinary : SerialComponent::InputText;
-}
-
-} // namespace
-
 namespace SendMessages {
 Message portClosed() { return { QStringLiteral("串口没有打开，请打开串口") }; }
 Message emptyData() { return { QStringLiteral("发送数据不能为空"), Message::Icon::Error }; }
 Message outputFull() { return { QStringLiteral("发送缓冲区已满，请等上一次发送完成后再发送") }; }
 } // namespace SendMessages
 
-Message SendPath::send(QStringView box, bool hexSend, bool hexReceive)
+Message SendPath::send(QStringView box, bool hexSend)
 {
     if (!m_serial.portOpen())
         return SendMessages::portClosed();
     if (box.isEmpty())
         return SendMessages::emptyData();
-    return sendBox(box, hexSend, hexReceive) ? Message() : SendMessages::outputFull();
+    return sendBox(box, hexSend) ? Message() : SendMessages::outputFull();
 }
 
-bool SendPath::sendBox(QStringView box, bool hexSend, bool hexReceive)
+bool SendPath::sendBox(QStringView box, bool hexSend)
 {
-    if (hexSend) {
-        m_serial.setInputMode(SerialComponent::InputBinary);
+    if (hexSend)
         return m_serial.output(SendLogic::hexBytes(box)) >= 0;
-    }
-    m_serial.setInputMode(textInputMode(hexReceive));
     return m_serial.output(SendLogic::trimBlanks(box)) >= 0;
 }
 
@@ -63,13 +51,12 @@ bool SendPath::chooseFile(const QString& path)
     return true;
 }
 
-Message SendPath::sendFile(bool hexReceive)
+Message SendPath::sendFile()
 {
     if (!m_serial.portOpen())
         return SendMessages::portClosed();
     if (m_fileText.isEmpty())
         return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
-    m_serial.setInputMode(textInputMode(hexReceive));
     if (m_serial.output(SendLogic::trimBlankBytes(m_fileText)) < 0)
         return SendMessages::outputFull();
     return {};

@@ -10,9 +10,7 @@
 
 class SerialComponent;
 
-// Sending the send box as text or hexadecimal bytes, and a chosen file as it was read. Text and
-// file sends leave the port reading in the mode the receive display shows; a hexadecimal send
-// leaves it binary.
+// Sending the send box as text or hexadecimal bytes, and a chosen file as it was read.
 class SendPath {
 public:
     explicit SendPath(SerialComponent& serial)
@@ -22,17 +20,17 @@ public:
 
     // The send button: refused with a message when the port is closed, the box is empty or the
     // output still pending leaves no room for it.
-    Message send(QStringView box, bool hexSend, bool hexReceive);
+    Message send(QStringView box, bool hexSend);
     // The send itself, shared with the automatic send, which stays silent when refused (that is
     // its throttle). False when the component refused the write. Nothing is counted here,
     // hexadecimal bytes included: the counters take bytes as they leave, so a refused write or a
     // close that drops it counts nothing.
-    bool sendBox(QStringView box, bool hexSend, bool hexReceive);
+    bool sendBox(QStringView box, bool hexSend);
 
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
     bool chooseFile(const QString& path);
     // Sends the content read at the last choice, only 0x20 trimmed at the ends.
-    Message sendFile(bool hexReceive);
+    Message sendFile();
 
 private:
     SerialComponent& m_serial;

@@ -20,18 +20,16 @@ SelectionTexts boxes(const QString& row)
 // message naming a text that does not convert; a bad row fails alone.
 QString convert(const QString& row)
 {
-    try {
-        const PortArguments arguments = convertSelection(boxes(row));
-        const std::optional<LineSettings> line = lineSettings(arguments);
-        const QString uart = !line ? u"refused"_s
-                                   : u"%1 %2 %3 %4"_s.arg(line->baud)
-                                         .arg(int(line->parity))
-                                         .arg(line->dataBits)
-                                         .arg(line->twoStopBits ? 2 : 1);
-        return QString::number(arguments.port) + u' ' + settingsString(arguments) + u" → "_s + uart;
-    } catch (const SelectionError& error) {
-        return error.message();
-    }
+    const Conversion<PortArguments> arguments = convertSelection(boxes(row));
+    if (!arguments)
+        return arguments.refusal;
+    const std::optional<LineSettings> line = lineSettings(*arguments);
+    const QString uart = !line ? u"refused"_s
+                               : u"%1 %2 %3 %4"_s.arg(line->baud)
+                                     .arg(int(line->parity))
+                                     .arg(line->dataBits)
+                                     .arg(line->twoStopBits ? 2 : 1);
+    return QString::number(arguments->port) + u' ' + settingsString(*arguments) + u" → "_s + uart;
 }
 
 } // namespace

@@ -160,7 +160,7 @@ private Q_SLOTS:
         row("unticked never clears", u"text* 65535; text* 65535"_s, u"…|RX:131070|0"_s);
     }
 
-    // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are read so; "text* N" and
+    // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are shown so; "text* N" and
     // "hex* N" for N bytes 'a'; "stop" toggles the display; "auto" ticks automatic clearing;
     // "reset" resets the counters.
     void receive()
@@ -185,10 +185,11 @@ private Q_SLOTS:
                 counters.reset();
             if (!verb.startsWith(u"text") && !verb.startsWith(u"hex"))
                 continue;
-            fakes.device->deliver(verb.endsWith(u'*')
-                    ? QByteArray(arg.toInt(), 'a')
-                    : QByteArray::fromPercentEncoding(arg.toLatin1()));
-            last = verb.startsWith(u"hex") ? path.hex(autoClear) : path.text(autoClear);
+            const QByteArray bytes = verb.endsWith(u'*')
+                ? QByteArray(arg.toInt(), 'a')
+                : QByteArray::fromPercentEncoding(arg.toLatin1());
+            last = verb.startsWith(u"hex") ? path.hex(bytes, autoClear)
+                                           : path.text(bytes, autoClear);
             shown += last.text + QString::fromLatin1(last.hexPairs);
             if (last.clear)
                 shown.clear();

@@ -133,7 +133,7 @@ class WindowTest : public QObject, WindowFixture {
     // "written" (Latin-1), "boxes" (message texts, " / " between), "saved" (1.txt in the home
     // folder), "auto" (box ticked, timer ticking), "atbox" (port indicators while the first box
     // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title),
-    // "mode" (the port's input mode), "windows" (top-level windows showing), or a control's name.
+    // "windows" (top-level windows showing), or a control's name.
     QString observe(const QString& what)
     {
         if (what == u"port")
@@ -162,8 +162,6 @@ class WindowTest : public QObject, WindowFixture {
         }
         if (what == u"dialogs")
             return fakes->dialogs.lastFilter + u" / "_s + fakes->dialogs.lastFolderTitle;
-        if (what == u"mode")
-            return QString::number(fakes->serial.inputMode());
         if (what == u"windows") {
             const QWidgetList all = QApplication::topLevelWidgets();
             return QString::number(
@@ -246,21 +244,21 @@ private Q_SLOTS:
             u"arrive ab; click CmdClearReceive; click CmdStopdisp; arrive x; click CmdStopdisp; arrive y"_s,
             { u"shown=y"_s, u"counts=RX:4 TX发:0"_s, u"CmdStopdisp=停止显示"_s });
         // Send
-        row("text send counted when drained, read as the display",
-            u"click ChkHexReceive; type TxtSend   AB ; click CmdSend; drain"_s,
-            { u"written=AB"_s, u"counts=RX收:0 TX:2"_s, u"mode=1"_s });
-        row("hex send counted when it leaves, read as binary; a no-break space is no blank",
+        row("text send trimmed at the blanks, counted when drained",
+            u"type TxtSend   AB ; click CmdSend; drain"_s,
+            { u"written=AB"_s, u"counts=RX收:0 TX:2"_s });
+        row("hex send counted when it leaves; a no-break space is no blank",
             u"type TxtSend 01 41\u00A042; click ChkHexSend; click CmdSend; drain"_s,
-            { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s, u"mode=1"_s });
+            { u"written=\u0001A"_s, u"counts=RX收:0 TX:2"_s });
         row("send and auto send, port closed",
             u"click CmdSwitch; click CmdSend; click ChkAutoSend"_s,
             { u"boxes=串口没有打开，请打开串口 / 串口没有打开，请打开串口"_s, u"auto=0 0"_s });
         row("send and file send, nothing to send",
             u"click CmdClearSend; click CmdSend; click CmdSendFile"_s,
             { u"boxes=发送数据不能为空 / 发送的文件为空"_s, u"written="_s });
-        row("file sent as read, never as hex, read as the display",
+        row("file sent as read, never as hex",
             u"file  12 ; click ChkHexSend; click CmdSend; click CmdSendFile; drain"_s,
-            { u"written=12"_s, u"counts=RX收:0 TX:2"_s, u"mode=0"_s });
+            { u"written=12"_s, u"counts=RX收:0 TX:2"_s });
         row("a send while a file still leaves is refused, and says so",
             u"file "_s + QString(5000, u'x')
                 + u"; click CmdSendFile; click CmdSend; click CmdSendFile"_s,
@@ -268,9 +266,9 @@ private Q_SLOTS:
                 u"written="_s + QString(5000, u'x') });
         row("a file that cannot be read keeps the content", u"file ab; file; click CmdSendFile"_s,
             { u"written=ab"_s, u"TxtSendPath=/x/none.txt"_s });
-        row("auto send repeats, read as the display",
-            u"click ChkHexReceive; type TxtSend x; type TxtAutoSendTime 5; click ChkAutoSend; ticks 3"_s,
-            { u"auto=1 1"_s, u"boxes="_s, u"mode=1"_s });
+        row("auto send repeats",
+            u"type TxtSend x; type TxtAutoSendTime 5; click ChkAutoSend; ticks 3"_s,
+            { u"auto=1 1"_s, u"boxes="_s });
         for (const char* period : { "abc", "0", "-5", "2147483648" })
             row(qPrintable(u"auto send, period %1: ticked, silent"_s.arg(QLatin1String(period))),
                 u"type TxtAutoSendTime %1; click ChkAutoSend"_s.arg(QLatin1String(period)),

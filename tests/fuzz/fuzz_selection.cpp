@@ -1,4 +1,4 @@
-// Any five setting texts either convert or raise SelectionError; nothing else may happen.
+// Any five setting texts either convert or are refused with a reason; nothing else may happen.
 #include "port/portsettings.h"
 
 #include <QStringList>
@@ -16,14 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     texts.parity = parts.value(2);
     texts.dataBits = parts.value(3);
     texts.stopBits = parts.value(4);
-    try {
-        const PortArguments arguments = convertSelection(texts);
-        if (arguments.parity.size() > 1)
+    const Conversion<PortArguments> arguments = convertSelection(texts);
+    if (arguments) {
+        if (arguments->parity.size() > 1)
             std::abort();
-        const QString settings = settingsString(arguments);
-        if (!settings.startsWith(texts.baud))
+        if (!settingsString(*arguments).startsWith(texts.baud))
             std::abort();
-    } catch (const SelectionError&) {
+    } else if (arguments.refusal.isEmpty()) {
+        std::abort();
     }
     StatusText::open(texts);
     StatusText::applied(texts);

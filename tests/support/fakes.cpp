@@ -9,7 +9,7 @@ ComDevice FakeBackend::locate(int port) const
         port, ComDevice { QStringLiteral("/dev/") + name, { DeviceIdentity::Kind::Name, name } });
 }
 
-QString FakeBackend::open(int port, const LineSettings& line)
+bool FakeBackend::open(int port, const LineSettings& line)
 {
     static const char parity[] = "NOESM";
     calls << QStringLiteral("open %1 %2,%3,%4,%5")
@@ -19,13 +19,13 @@ QString FakeBackend::open(int port, const LineSettings& line)
                  .arg(line.dataBits)
                  .arg(line.twoStopBits ? 2 : 1);
     if (m_open)
-        return QStringLiteral("already open");
+        return refused(OpenFailure::Reason::Busy, QStringLiteral("already open"));
     m_opened = locate(port);
     if (m_opened.path.isEmpty())
-        return QStringLiteral("absent");
+        return refused(OpenFailure::Reason::NoDevice, QStringLiteral("absent"));
     m_open = !openSilentlyFails;
     openCount += m_open;
-    return QString();
+    return opened();
 }
 
 void FakeBackend::close()

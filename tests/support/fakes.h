@@ -17,7 +17,7 @@ class FakeBackend : public SerialBackend {
     Q_OBJECT
 public:
     ComDevice locate(int port) const override;
-    QString open(int port, const LineSettings& line) override;
+    bool open(int port, const LineSettings& line) override;
     ComDevice openedDevice() const override { return m_open ? m_opened : ComDevice(); }
     void close() override;
     bool isOpen() const override { return m_open; }
@@ -27,8 +27,6 @@ public:
         m_queued += bytes.size();
     }
     qint64 pendingOutput() const override { return m_queued; }
-    void discardInput() override { }
-    void discardOutput() override { m_queued = 0; }
 
     void deliver(const QByteArray& bytes) { Q_EMIT received(bytes); }
     // Lets `bytes` of the queue leave; drain() lets the rest leave and says it is empty.

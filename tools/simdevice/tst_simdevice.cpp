@@ -64,7 +64,8 @@ private Q_SLOTS:
 
         QtSerialComponent serial;
         QByteArray received;
-        connect(&serial, &SerialComponent::onComm, this, [&] { received += serial.inputBytes(); });
+        connect(&serial, &SerialComponent::onComm, this,
+            [&](int, const QByteArray& bytes) { received += bytes; });
         QVERIFY(serial.setSettings(
             { 1, QStringLiteral("115200"), QStringLiteral("N"), 8, QStringLiteral("1") }));
         QVERIFY2(serial.setPortOpen(true), qPrintable(serial.errorString()));
