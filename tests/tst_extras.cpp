@@ -161,11 +161,15 @@ private Q_SLOTS:
     {
         start();
         auto* box = control<QPlainTextEdit>("TxtSend");
-        box->setPlainText(u"01 03 00 00 00 02"_s);
         QVERIFY(!item(rightClick(box->viewport()), u"追加校验"_s)->isEnabled());
         click("ChkHexSend");
-        choose(choose(rightClick(box->viewport()), u"追加校验"_s), u"Modbus CRC-16"_s);
-        QCOMPARE(box->toPlainText(), u"01 03 00 00 00 02 C4 0B"_s);
+        for (const auto& [kind, check] : { std::pair(u"Modbus CRC-16"_s, u"C4 0B"_s),
+                 std::pair(u"CRC-16/CCITT-FALSE"_s, u"85 20"_s),
+                 std::pair(u"累加和 (8 位)"_s, u"06"_s), std::pair(u"异或 (8 位)"_s, u"00"_s) }) {
+            box->setPlainText(u"01 03 00 00 00 02"_s);
+            choose(choose(rightClick(box->viewport()), u"追加校验"_s), kind);
+            QCOMPARE(box->toPlainText(), u"01 03 00 00 00 02 "_s + check);
+        }
         // Read as a hexadecimal send reads it: a no-break space is no blank, so it would stop
         // there.
         box->setPlainText(u"01\u00A002"_s);

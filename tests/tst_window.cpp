@@ -133,13 +133,18 @@ class WindowTest : public QObject, WindowFixture {
     // "written" (Latin-1), "boxes" (message texts, " / " between), "saved" (1.txt in the home
     // folder), "auto" (box ticked, timer ticking), "atbox" (port indicators while the first box
     // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title),
-    // "windows" (top-level windows showing), or a control's name.
+    // "windows" (top-level windows showing), "opened" (the device's last open), or a control's
+    // name.
     QString observe(const QString& what)
     {
         if (what == u"port")
             return indicators();
         if (what == u"shown")
             return shown("TxtReceive");
+        if (what == u"opened") {
+            const QStringList opens = fakes->device->calls.filter(u"open"_s);
+            return opens.isEmpty() ? QString() : opens.last();
+        }
         if (what == u"counts")
             return shown("TxtRXCount") + u' ' + shown("TxtTXCount");
         if (what == u"written")
@@ -219,8 +224,19 @@ private Q_SLOTS:
         // Port
         row("start-up, COM1 absent", {}, { closed, u"boxes=没有发现此串口或被占用 [OK Cancel]"_s },
             true);
-        row("pick reopens", u"pick CboBaudrate 19200"_s,
-            { u"port=串口状态：COM1 OPEND，19200,N,8,1 | 关闭串口 | red"_s });
+        // Each box's pick reaches the port with all five texts.
+        for (const auto& [box, item, settings] :
+            { std::tuple("CboBaudrate", "19200", "19200,N,8,1"),
+                std::tuple("CboParitybit", "MARK", "9600,M,8,1"),
+                std::tuple("CboDatabit", "7", "9600,N,7,1"),
+                std::tuple("CboStopbit", "2", "9600,N,8,2") })
+            row(qPrintable(u"pick in "_s + QLatin1String(box)),
+                u"pick %1 %2"_s.arg(QLatin1String(box), QLatin1String(item)),
+                { u"port=串口状态：COM1 OPEND，%1 | 关闭串口 | red"_s.arg(QLatin1String(settings)),
+                    u"opened=open 1 %1"_s.arg(QLatin1String(settings)) });
+        row("pick in CboCom", u"pick CboCom COM12"_s,
+            { u"port=串口状态：COM12 OPEND，9600,N,8,1 | 关闭串口 | red"_s,
+                u"opened=open 12 9600,N,8,1"_s });
         row("a pick with the arrow keys, then a wheel over the box with the focus",
             u"type CboBaudrate 9600; key CboBaudrate Down; wheel CboBaudrate"_s,
             { u"port=串口状态：COM1 OPEND，19200,N,8,1 | 关闭串口 | red"_s });
