@@ -22,8 +22,8 @@ labels=()
 binaries=()
 if [ $# -eq 0 ]; then
     ensure_packages "${PORTLARK_BUILD_PACKAGES[@]}"
-    configure "$PORTLARK_ROOT/build-release" -DCMAKE_BUILD_TYPE=Release
-    build "$PORTLARK_ROOT/build-release" bench_receive
+    configure bench
+    build bench bench_receive
     set -- "PORTLARK=$PORTLARK_ROOT/build-release/bench/bench_receive"
 fi
 for pair in "$@"; do

@@ -20,7 +20,9 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = portlark ] || fail "package name $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "version $(field Version), expected $version"
 [ "$(field Section)" = electronics ] || fail "section $(field Section)"
-[ "$(basename "$deb")" = "portlark_${version}_amd64.deb" ] || fail "file name $(basename "$deb")"
+arch=$(dpkg --print-architecture)
+[ "$(field Architecture)" = "$arch" ] || fail "architecture $(field Architecture), expected $arch"
+[ "$(basename "$deb")" = "portlark_${version}_${arch}.deb" ] || fail "file name $(basename "$deb")"
 depends=$(field Depends)
 for needed in fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libc6; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"

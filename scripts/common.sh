@@ -15,6 +15,8 @@ PORTLARK_BUILD_PACKAGES=(
 # it in); the validators run in the test suite too.
 # (CPack's dependency scan needs file and dpkg-shlibdeps; without them it leaves the libraries out.)
 PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base debootstrap)
+# What only the test suite needs besides: the check that every file names its licence.
+PORTLARK_TEST_PACKAGES=(reuse)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }
@@ -43,20 +45,28 @@ ensure_packages() {
         || die "could not install ${missing[*]}"
 }
 
-# configure BUILD_DIR [cmake options...]: a Ninja build of the whole tree.
+# configure PRESET [cmake options...]: the build folder and options CMakePresets.json names.
 configure() {
-    local dir="$1"
+    local preset="$1"
     shift
-    cmake -S "$PORTLARK_ROOT" -B "$dir" -G Ninja "$@" >/dev/null || die "cmake failed in $dir"
+    cmake -S "$PORTLARK_ROOT" --preset "$preset" "$@" >/dev/null \
+        || die "cmake failed for the $preset preset"
 }
 
-# build BUILD_DIR [targets...]: at most two jobs, the machine is shared.
+# PORTLARK_JOBS, when set, overrides the presets' two jobs (the machine is shared).
+job_options=()
+if [ -n "${PORTLARK_JOBS:-}" ]; then
+    job_options=(-j "$PORTLARK_JOBS")
+fi
+
+# build PRESET [targets...]: the preset's targets unless others are named.
 build() {
-    local dir="$1"
+    local preset="$1"
     shift
     local targets=()
     [ $# -gt 0 ] && targets=(--target "$@")
-    cmake --build "$dir" -j "${PORTLARK_JOBS:-2}" "${targets[@]}" || die "build failed in $dir"
+    (cd "$PORTLARK_ROOT" && cmake --build --preset "$preset" "${job_options[@]}" "${targets[@]}") \
+        || die "build failed for the $preset preset"
 }
 
 display_available() {

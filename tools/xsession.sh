@@ -23,8 +23,8 @@ on_virtual_display() {
     # shellcheck disable=SC2154 # set by the sourcing script
     ensure_packages "${PORTLARK_BUILD_PACKAGES[@]}" xvfb xauth x11-utils imagemagick \
         "${extra_packages[@]}"
-    configure "$build_dir" -DCMAKE_BUILD_TYPE=Release
-    build "$build_dir" portlark portlark-simdevice
+    configure run
+    build run
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside "$output"
 }
 
