@@ -1,4 +1,5 @@
 #include "port/comnames.h"
+#include "port/portsettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,6 +79,9 @@ private Q_SLOTS:
         const QString path
             = expected.startsWith(u'/') ? found.path : QFileInfo(found.path).fileName();
         QCOMPARE(path + QStringLiteral(" (") + found.identity.description() + u')', expected);
+        if (!link.isEmpty() && port == 1 && !found.path.isEmpty()) // the port box's tooltip
+            QCOMPARE(
+                portDeviceText(QStringLiteral("COM1")), QStringLiteral("COM1 → ") + found.path);
     }
 };
 

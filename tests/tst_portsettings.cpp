@@ -46,6 +46,7 @@ private Q_SLOTS:
         };
         row("COM12, even entry", u"COM12|9600|ENEV|8|1"_s, u"12 9600,E,8,1 → 9600 2 8 1"_s);
         row("COM15, odd, 7, 2", u"COM15|19200|ODD|7|2"_s, u"15 19200,O,7,2 → 19200 1 7 2"_s);
+        row("COM99 typed", u"COM99|9600|NONE|8|1"_s, u"99 9600,N,8,1 → 9600 0 8 1"_s);
         row("space and mark", u"COM2|300|SPACE|6|1"_s, u"2 300,S,6,1 → 300 3 6 1"_s);
         row("1.5 with 5 data bits", u"COM 3|300|MARK|5|1.5"_s, u"3 300,M,5,1.5 → 300 4 5 2"_s);
         row("1.5 with 8 data bits", u"COM1|300|MARK|8|1.5"_s, u"1 300,M,8,1.5 → refused"_s);

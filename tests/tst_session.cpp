@@ -1,6 +1,7 @@
 // The rules the window only wires up: the port session, the counters with the auto-clear mark,
 // the receive path and the automatic send's state table, over a fake device. (What a send writes
 // is SendLogic's table; the window tests follow each send from its button.)
+#include "port/codepage.h"
 #include "port/portsession.h"
 #include "receive/counters.h"
 #include "receive/receivepath.h"
@@ -32,6 +33,7 @@ QString render(const PortView& view)
 class SessionTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { CodePage::setSystemOverride("GBK"); } // a half character to hold
     void port_data()
     {
         QTest::addColumn<QString>("steps"); // "; " between; see port()
@@ -149,6 +151,7 @@ private Q_SLOTS:
             QTest::newRow(name) << steps << expected;
         };
         row("hex with nothing waiting", u"hex "_s, u"|RX:0|0"_s);
+        row("hex shows first the byte a text read held", u"text %D6; hex x"_s, u"D6 78 |RX:2|0"_s);
         row("stopped: text counted, not shown", u"stop; text x; stop; text y"_s, u"y|RX:2|0"_s);
         row("stopped: hex shown", u"stop; hex x"_s, u"78 |RX:1|0"_s);
         row("the 65535th byte clears", u"auto; text* 65534; text* 1"_s, u"|RX:65535|1"_s);
