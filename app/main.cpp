@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "app/options.h"
 #include "app/qtplatform.h"
 #include "port/qtserialbackend.h"
 
@@ -44,7 +45,8 @@ int main(int argc, char* argv[])
     QtDialogs dialogs;
     DesktopUrlOpener urlOpener;
     SystemClock clock;
-    MainWindow window({ &serial, &dialogs, &urlOpener, &clock }, commandLine.start);
+    MainWindow window(
+        { &serial, &dialogs, &urlOpener, &clock, Options::defaultPath() }, commandLine.start);
     window.show();
     return application.exec();
 }

@@ -23,8 +23,9 @@ public:
     // The chosen folder's path, or an empty string when the user cancels.
     virtual QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir)
         = 0;
-    // The path to write to (it may not exist yet), or an empty string when the user cancels.
-    virtual QString saveFile(QWidget* parent, const QString& title) = 0;
+    // The path to write to (it may not exist yet), or an empty string when the user cancels. An
+    // empty start folder leaves the dialog's own.
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& startDir) = 0;
 };
 
 // Hands a web address to the desktop. Failures are not reported.
@@ -48,4 +49,6 @@ struct Platform {
     Dialogs* dialogs = nullptr;
     UrlOpener* urlOpener = nullptr;
     Clock* clock = nullptr;
+    // The file that keeps the choices remembered between runs; empty: nothing is remembered.
+    QString optionsFile;
 };

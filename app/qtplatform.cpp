@@ -43,10 +43,10 @@ QString QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QSt
 }
 
 // The log appends to a file that exists, so choosing one is no reason to ask about replacing it.
-QString QtDialogs::saveFile(QWidget* parent, const QString& title)
+QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& startDir)
 {
     return QFileDialog::getSaveFileName(
-        parent, title, QString(), QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+        parent, title, startDir, QString(), nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 void DesktopUrlOpener::open(const QUrl& url) { QDesktopServices::openUrl(url); }

@@ -9,7 +9,7 @@ public:
         Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& filter) override;
     QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir) override;
-    QString saveFile(QWidget* parent, const QString& title) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& startDir) override;
 };
 
 class DesktopUrlOpener : public UrlOpener {

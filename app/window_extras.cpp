@@ -1,8 +1,10 @@
 // What lives in context menus and start-up options, so that no control moves or changes: the
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
-// (the send box's menu) and the port that --com and --settings open at start-up.
+// (the send box's menu) and the port that --com and --settings open at start-up. The line control
+// and the log's folder are remembered between runs.
 #include "app/mainwindow.h"
 
+#include "app/options.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "receive/receiveview.h"
@@ -13,11 +15,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+
+#include <cstdio>
+#include <utility>
 
 class WindowExtras : public QObject {
 public:
@@ -28,13 +34,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void startLog(const QString& path);
+    bool startLog(const QString& path);
     void showLogState();
     void lineMenu(const QPoint& pos);
     void sendMenu(const QPoint& pos);
     void appendCheck(CheckBytes::Kind kind);
+    // A choice the user made: saved when it differs from what is remembered.
+    template <typename T> void remember(T Options::*choice, const T& value);
 
     MainWindow& w;
+    Options m_options;
+    bool m_saveFailed = false; // reported once
     CaptureLog m_log;
     QAction* m_logStart;
     QAction* m_logStop;
@@ -51,6 +61,17 @@ WindowExtras::WindowExtras(MainWindow& window)
     , m_logStart(new QAction(QStringLiteral("记录到文件…"), this))
     , m_logStop(new QAction(QStringLiteral("停止记录"), this))
 {
+    if (const QString path = w.m_platform.optionsFile; !path.isEmpty()) {
+        const Options::Loaded loaded = Options::load(path);
+        if (!loaded.problem.isEmpty())
+            std::fprintf(stderr, "portlark: 设置文件 %s 无法读取（%s），使用默认设置\n",
+                qPrintable(path), qPrintable(loaded.problem));
+        m_options = loaded.options;
+    }
+    // Before the start-up open, which uses them.
+    w.MSComm->setLines(m_options.dtr, m_options.rts);
+    w.MSComm->setFlowControl(m_options.flow);
+
     // The log hears every byte of every receive event, whatever the display makes of it.
     connect(w.MSComm, &SerialComponent::onComm, &m_log,
         [this](int commEvent, const QByteArray& received) {
@@ -68,9 +89,13 @@ WindowExtras::WindowExtras(MainWindow& window)
         },
         Qt::QueuedConnection);
     connect(m_logStart, &QAction::triggered, this, [this] {
-        const QString path = w.m_platform.dialogs->saveFile(&w, QStringLiteral("记录到文件"));
-        if (!path.isEmpty())
-            startLog(path);
+        const QString path
+            = w.m_platform.dialogs->saveFile(&w, QStringLiteral("记录到文件"), m_options.logFolder);
+        if (path.isEmpty())
+            return;
+        // A log that --log starts is for that run only, as the other start-up options are.
+        if (startLog(path))
+            remember(&Options::logFolder, QFileInfo(path).absolutePath());
     });
     connect(m_logStop, &QAction::triggered, this, [this] {
         m_log.stop();
@@ -109,14 +134,26 @@ void WindowExtras::applyStartOptions(const StartOptions& options)
         startLog(options.logFile);
 }
 
-void WindowExtras::startLog(const QString& path)
+bool WindowExtras::startLog(const QString& path)
 {
-    if (!m_log.start(path))
+    const bool started = m_log.start(path);
+    if (!started)
         w.showMessage({ m_log.errorMessage() });
     showLogState();
+    return started;
 }
 
 void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }
+
+template <typename T> void WindowExtras::remember(T Options::*choice, const T& value)
+{
+    if (m_options.*choice == value)
+        return;
+    m_options.*choice = value;
+    const QString path = w.m_platform.optionsFile;
+    if (!path.isEmpty() && !m_options.save(path) && !std::exchange(m_saveFailed, true))
+        std::fprintf(stderr, "portlark: 设置无法保存到 %s\n", qPrintable(path));
+}
 
 // The status line's tooltip, a line for each thing that applies: why the last open failed, the
 // device the port waits for, the running log. Worked out as it is about to show: the log's size
@@ -158,13 +195,17 @@ void WindowExtras::lineMenu(const QPoint& pos)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* dtr = checkable(
         menu, QStringLiteral("DTR"), port->dataTerminalReady(), allowed(SerialBackend::Dtr));
-    connect(dtr, &QAction::triggered, port,
-        [port](bool on) { port->setLines(on, port->requestToSend()); });
+    connect(dtr, &QAction::triggered, this, [this, port](bool on) {
+        port->setLines(on, port->requestToSend());
+        remember(&Options::dtr, on);
+    });
     // Under RTS/CTS the driver drives RTS.
     QAction* rts = checkable(menu, QStringLiteral("RTS"), port->requestToSend(),
         allowed(SerialBackend::Rts) && port->flowControl() != FlowControl::Hardware);
-    connect(rts, &QAction::triggered, port,
-        [port](bool on) { port->setLines(port->dataTerminalReady(), on); });
+    connect(rts, &QAction::triggered, this, [this, port](bool on) {
+        port->setLines(port->dataTerminalReady(), on);
+        remember(&Options::rts, on);
+    });
 
     QMenu* flowMenu = menu->addMenu(QStringLiteral("流控制"));
     auto* group = new QActionGroup(flowMenu);
@@ -182,7 +223,10 @@ void WindowExtras::lineMenu(const QPoint& pos)
             port->flowControl() == choice.flow, choice.enabled);
         group->addAction(action);
         const FlowControl flow = choice.flow;
-        connect(action, &QAction::triggered, port, [port, flow] { port->setFlowControl(flow); });
+        connect(action, &QAction::triggered, this, [this, port, flow] {
+            port->setFlowControl(flow);
+            remember(&Options::flow, flow);
+        });
     }
 
     menu->addSeparator();

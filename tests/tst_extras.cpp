@@ -1,6 +1,7 @@
 // The context menus and start-up options, through right clicks and menu clicks on the window;
 // and the receive display as a screen reader reads it.
 #include "receive/receiveview.h"
+#include "receive/saverecord.h"
 #include "support/windowfixture.h"
 
 #include <QAbstractScrollArea>
@@ -116,12 +117,18 @@ private Q_SLOTS:
         QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
     }
 
-    // Applied to the open port at once, and again at each opening.
+    // Applied to the open port at once, and again at each opening. Remembered with the log's
+    // folder for the next run, over a settings file that did not read and that only a choice
+    // rewrites.
     void lineControlReachesThePort()
     {
-        start();
+        const QString settings = m_dir.filePath(u"portlark.conf"_s);
+        QVERIFY(SaveRecord::write(settings, "[line\ndtr=false\n").isEmpty());
+        const auto remembering = [&](FakePlatform& fakes) { fakes.optionsFile = settings; };
+        start(remembering);
         FakeBackend& device = *fakes->device;
         QCOMPARE(device.lineCalls, QStringList({ u"flow 0"_s, u"lines 1 1"_s }));
+        QCOMPARE(contents(settings), "[line\ndtr=false\n"_ba);
         device.lineCalls.clear();
         choose(rightClick(control("Frame1")), u"DTR"_s);
         choose(choose(rightClick(control("Frame1")), u"流控制"_s), u"RTS/CTS"_s);
@@ -132,6 +139,15 @@ private Q_SLOTS:
         QCOMPARE(device.lineCalls,
             QStringList({ u"lines 0 1"_s, u"flow 1"_s, u"lines 0 1"_s, u"break 250"_s, u"flow 1"_s,
                 u"lines 0 1"_s }));
+        fakes->dialogs.nextSaveFile = m_dir.filePath(u"lines.log"_s);
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
+        QVERIFY(contents(settings).contains("dtr=false"));
+
+        QVERIFY(finish());
+        start(remembering);
+        QCOMPARE(fakes->device->lineCalls, QStringList({ u"flow 1"_s, u"lines 0 1"_s }));
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
+        QCOMPARE(fakes->dialogs.lastSaveFolder, m_dir.path());
     }
 
     // A line for each thing that applies, as a hover shows them: why the last open failed, the

@@ -1,3 +1,4 @@
+#include "app/options.h"
 #include "port/codepage.h"
 #include "receive/capturelog.h"
 #include "receive/saverecord.h"
@@ -153,6 +154,37 @@ private Q_SLOTS:
         QVERIFY2(log.errorMessage().startsWith(QStringLiteral("无法打开记录文件：")),
             qPrintable(log.errorMessage()));
         QVERIFY2(log.errorMessage().contains(reason), qPrintable(log.errorMessage()));
+    }
+
+    // Beside the devices folder. A value not of its key falls back alone; a file that cannot be
+    // read gives every default, says why and is left as it was.
+    void optionsRead_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // "/": a folder in its place
+        QTest::addColumn<QString>("read");
+        QTest::newRow("none") << QByteArray() << QStringLiteral("1 1 0 ");
+        QTest::newRow("bad values")
+            << QByteArray("[line]\ndtr=0\nrts=false\nflow=7\n[log]\nfolder=a,b")
+            << QStringLiteral("1 0 0 ");
+        QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n[line]\ndtr=false\n")
+                                        << QStringLiteral("1 1 0 reported");
+        QTest::newRow("a folder") << QByteArray("/") << QStringLiteral("1 1 0 reported");
+    }
+    void optionsRead()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, read);
+        QCOMPARE(Options::defaultPath(), expand("@config/portlark/portlark.conf"));
+        const QString path = expand("@options ") + QString::fromLatin1(QTest::currentDataTag());
+        QVERIFY(file != "/" || QDir().mkpath(path));
+        QVERIFY(file.isNull() || file == "/" || SaveRecord::write(path, file).isEmpty());
+        const Options::Loaded loaded = Options::load(path);
+        const Options& o = loaded.options; // DTR, RTS, flow control, log folder
+        QCOMPARE(
+            QStringLiteral("%1 %2 %3 %4").arg(o.dtr).arg(o.rts).arg(int(o.flow)).arg(o.logFolder)
+                + (loaded.problem.isEmpty() ? QString() : QStringLiteral("reported")),
+            read);
+        QCOMPARE(contents(path), file == "/" ? QByteArray() : file);
     }
 };
 

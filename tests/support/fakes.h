@@ -75,7 +75,11 @@ public:
         Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& filter) override;
     QString chooseFolder(QWidget* parent, const QString& title, const QString& startDir) override;
-    QString saveFile(QWidget*, const QString&) override { return nextSaveFile; }
+    QString saveFile(QWidget*, const QString&, const QString& startDir) override
+    {
+        lastSaveFolder = startDir;
+        return nextSaveFile;
+    }
 
     QList<Message> messages;
     Answer answer = Answer::Ok; // what every box is answered
@@ -86,6 +90,7 @@ public:
     QString nextFolder; // empty: the user cancels
     QString lastFolderTitle;
     QString nextSaveFile; // empty: the user cancels
+    QString lastSaveFolder;
 };
 
 class FakeUrlOpener : public UrlOpener {
@@ -108,5 +113,6 @@ struct FakePlatform {
     FakeDialogs dialogs;
     FakeUrlOpener urlOpener;
     FakeClock clock;
-    Platform platform() { return { &serial, &dialogs, &urlOpener, &clock }; }
+    QString optionsFile; // none: nothing is remembered
+    Platform platform() { return { &serial, &dialogs, &urlOpener, &clock, optionsFile }; }
 };

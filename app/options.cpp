@@ -1,0 +1,84 @@
+#include "app/options.h"
+
+#include "port/comnames.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <iterator>
+
+namespace {
+
+const QString dtrKey = QStringLiteral("line/dtr");
+const QString rtsKey = QStringLiteral("line/rts");
+const QString flowKey = QStringLiteral("line/flow");
+const QString logFolderKey = QStringLiteral("log/folder");
+
+// As written in the file, in the order of FlowControl.
+const QString flowNames[]
+    = { QStringLiteral("none"), QStringLiteral("rts-cts"), QStringLiteral("xon-xoff") };
+
+// A setting as text; none for a list or bytes, which no setting of ours is. (What this process
+// wrote itself reads back with the type it was written with.)
+QString text(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    const int type = value.typeId();
+    return type == QMetaType::QString || type == QMetaType::Bool ? value.toString() : QString();
+}
+
+void readFlag(const QSettings& settings, const QString& key, bool& flag)
+{
+    const QString value = text(settings, key);
+    if (value == QLatin1String("true") || value == QLatin1String("false"))
+        flag = value == QLatin1String("true");
+}
+
+} // namespace
+
+QString Options::defaultPath()
+{
+    return QFileInfo(ComNames::devicesFolder()).path() + QStringLiteral("/portlark.conf");
+}
+
+Options::Loaded Options::load(const QString& path)
+{
+    Loaded loaded;
+    QFile file(path);
+    if (file.exists() && !file.open(QIODevice::ReadOnly)) {
+        loaded.problem = file.errorString();
+        return loaded;
+    }
+    file.close();
+    // Only read from: with nothing set, QSettings never writes the file back. It parses a section
+    // when first asked for one of its keys, and only then knows whether it could.
+    const QSettings settings(path, QSettings::IniFormat);
+    (void)settings.allKeys();
+    if (settings.status() != QSettings::NoError) {
+        loaded.problem = settings.status() == QSettings::FormatError
+            ? QStringLiteral("不是 INI 格式")
+            : QStringLiteral("无法访问");
+        return loaded;
+    }
+    Options& options = loaded.options;
+    readFlag(settings, dtrKey, options.dtr);
+    readFlag(settings, rtsKey, options.rts);
+    for (int flow = 0; flow < int(std::size(flowNames)); ++flow)
+        if (text(settings, flowKey) == flowNames[flow])
+            options.flow = FlowControl(flow);
+    options.logFolder = text(settings, logFolderKey);
+    return loaded;
+}
+
+bool Options::save(const QString& path) const
+{
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(dtrKey, dtr);
+    settings.setValue(rtsKey, rts);
+    settings.setValue(flowKey, flowNames[int(flow)]);
+    settings.setValue(logFolderKey, logFolder);
+    settings.sync();
+    // A file that did not read as INI is replaced all the same, and keeps saying so.
+    return settings.status() != QSettings::AccessError;
+}

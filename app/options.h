@@ -1,0 +1,31 @@
+#pragma once
+
+#include "port/serialbackend.h"
+
+#include <QString>
+
+// The choices kept from one run to the next, each with its default. The start-up port and its
+// settings, the check boxes and the send box are not among them: every start is the same.
+struct Options {
+    bool dtr = true;
+    bool rts = true;
+    FlowControl flow = FlowControl::None;
+    QString logFolder; // where the capture log's file dialog starts; empty: the dialog's own choice
+
+    struct Loaded;
+    // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.
+    static QString defaultPath();
+    // What the file holds: a missing file or key, or a value that is not one of its key's, reads
+    // as the default. Reading never writes. Once a run: QSettings keeps what it read of a file for
+    // the process and does not read it again while it is unchanged.
+    static Loaded load(const QString& path);
+    // Every choice, over what the file held; false when it could not be written.
+    bool save(const QString& path) const;
+};
+
+struct Options::Loaded {
+    Options options;
+    // Why the file could not be read at all (it is not INI, or not readable); the options are
+    // then the defaults.
+    QString problem;
+};
