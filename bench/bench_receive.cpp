@@ -282,7 +282,7 @@ int runPty(const Options& options)
     FakeDialogs dialogs;
     FakeUrlOpener urls;
     FakeClock clock;
-    MainWindow window({ &serial, &dialogs, &urls, &clock });
+    MainWindow window({ &serial, &dialogs, &urls, &clock, {} }); // nothing remembered
     window.setEndProgram([] {});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !serial.portOpen()) {

@@ -118,7 +118,7 @@ int main(int argc, char* argv[])
     FakeDialogs dialogs;
     FakeUrlOpener urls;
     FakeClock clock;
-    MainWindow window({ &serial, &dialogs, &urls, &clock });
+    MainWindow window({ &serial, &dialogs, &urls, &clock, {} }); // nothing remembered
     window.show();
     auto* status = window.findChild<QLineEdit*>(QStringLiteral("TxtStatus"));
     const QString openText = QStringLiteral("串口：COM1 打开，9600,N,8,1");

@@ -190,7 +190,7 @@ int main(int argc, char* argv[])
     FakeDialogs dialogs;
     FakeUrlOpener urlOpener;
     FakeClock clock;
-    MainWindow window({ &serial, &dialogs, &urlOpener, &clock });
+    MainWindow window({ &serial, &dialogs, &urlOpener, &clock, {} }); // nothing remembered
     window.setEndProgram([] {});
     window.show();
     if (!serial.portOpen()) {
