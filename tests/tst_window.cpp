@@ -65,7 +65,7 @@ class WindowTest : public QObject, WindowFixture {
     bool m_chineseQtTexts = false;
 
     // Runs one step of a row: "click NAME", "pick BOX ITEM", "type BOX TEXT", "paste BOX N" (N
-    // characters), "arrive BYTES" (percent-encoded), "drain", "lose",
+    // characters), "arrive BYTES" (percent-encoded), "arrive* N" (N bytes), "drain", "lose",
     // "absent" (later opens of COM1 fail), "file CONTENT" (chosen; "file" alone: one that cannot be
     // read), "notice" (waits for the save notice to end), "ticks N" (waits for N more bytes sent
     // automatically), "unticks" (waits for the automatic send to stop itself), "frame"
@@ -98,6 +98,8 @@ class WindowTest : public QObject, WindowFixture {
             QTest::keySequence(control(name.constData()), QKeySequence::Paste);
         } else if (verb == u"arrive") {
             device.deliver(QByteArray::fromPercentEncoding(arg.toLatin1()));
+        } else if (verb == u"arrive*") { // N bytes 'a'
+            device.deliver(QByteArray(arg.toInt(), 'a'));
         } else if (verb == u"drain") {
             device.drain();
         } else if (verb == u"lose") {
@@ -256,6 +258,9 @@ private Q_SLOTS:
             u"click CmdHelp; click CmdSaveDisp; frame"_s,
             { u"ended=0 closed notice"_s, u"windows=1"_s, u"TxtSavePath=OK,1.txt Save"_s });
         // Receive and counters
+        row("automatic clearing at the 65535th byte",
+            u"click ChkAutoClear; arrive* 65534; arrive ab; arrive c"_s,
+            { u"shown=c"_s, u"counts=RX:65537 TX发:0"_s });
         row("cleared, then stopped: counted, never shown",
             u"arrive ab; click CmdClearReceive; click CmdStopdisp; arrive x; click CmdStopdisp; arrive y"_s,
             { u"shown=y"_s, u"counts=RX:4 TX发:0"_s, u"CmdStopdisp=停止显示"_s });
@@ -272,9 +277,9 @@ private Q_SLOTS:
         row("send and file send, nothing to send",
             u"click CmdClearSend; click CmdSend; click CmdSendFile"_s,
             { u"boxes=发送数据不能为空 / 发送的文件为空"_s, u"written="_s });
-        row("file sent as read, never as hex",
-            u"file  12 ; click ChkHexSend; click CmdSend; click CmdSendFile; drain"_s,
-            { u"written=12"_s, u"counts=RX收:0 TX:2"_s });
+        row("file sent as read, only blanks trimmed, never as hex",
+            u"file \r\n 12 ; click ChkHexSend; click CmdSend; click CmdSendFile; drain"_s,
+            { u"written=\r\n 12"_s, u"counts=RX收:0 TX:5"_s });
         row("a send while a file still leaves is refused, and says so",
             u"file "_s + QString(5000, u'x')
                 + u"; click CmdSendFile; click CmdSend; click CmdSendFile"_s,
