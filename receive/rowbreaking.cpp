@@ -3,14 +3,10 @@
 #include <QChar>
 
 #include <algorithm>
-#include <cmath>
 
 // Changing the text, and breaking it into rows as it changes.
 
 namespace {
-
-// How many characters a row layout reads at a time.
-constexpr qsizetype layoutBlock = 256;
 
 bool isIdeograph(char32_t u)
 {
@@ -77,10 +73,6 @@ struct Latin1Classes {
     }
 };
 constexpr Latin1Classes latin1Classes;
-
-bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
-
-qint64 toFixed(qreal pixels) { return std::llround(pixels * 64.0); }
 
 } // namespace
 
@@ -363,38 +355,4 @@ void ViewText::relayoutAfterEdit(qint64 pos, qint64 removed, qint64 inserted)
     m_stateValid = !m_converged;
     std::vector<qint64>().swap(m_oldRows);
     Q_ASSERT(m_rows.front() == 0 && m_rows.back() <= length());
-}
-
-RowLayout ViewText::layoutRow(qint64 row, qreal maxX) const
-{
-    RowLayout layout;
-    layout.start = rowStart(row);
-    const qint64 end = rowEnd(row);
-    const Fixed limit = toFixed(maxX);
-    Fixed x = 0;
-    char16_t prev = at(layout.start - 1);
-    layout.x.push_back(0);
-    for (qint64 pos = layout.start; pos < end && x <= limit;) {
-        const QString block = mid(pos, std::min<qint64>(layoutBlock, end - pos));
-        for (const QChar ch : block) {
-            if (x > limit)
-                break;
-            const char16_t c = ch.unicode();
-            Fixed advance = 0;
-            if (isLineBreak(c) || QChar::isHighSurrogate(c))
-                advance = 0;
-            else if (c == u'\t')
-                advance = tabAdvance(x);
-            else if (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(prev))
-                advance = advanceOf(QChar::surrogateToUcs4(prev, c));
-            else
-                advance = advanceOf(c);
-            x += advance;
-            layout.chars.append(ch);
-            layout.x.push_back(qreal(x) / 64.0);
-            prev = c;
-        }
-        pos += block.size();
-    }
-    return layout;
 }

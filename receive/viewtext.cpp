@@ -1,10 +1,15 @@
 #include "receive/viewtext.h"
 
+#include <QChar>
+
 #include <algorithm>
 
 // Reading the rows, and where the caret may stand.
 
 namespace {
+
+// How many characters a row layout reads at a time.
+constexpr qsizetype layoutBlock = 256;
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
@@ -52,6 +57,40 @@ qint64 ViewText::caretRow(qint64 pos, bool upstream) const
     if (upstream && row > 0 && pos == rowStart(row) && !isHardRowStart(row))
         return row - 1;
     return row;
+}
+
+RowLayout ViewText::layoutRow(qint64 row, qreal maxX) const
+{
+    RowLayout layout;
+    layout.start = rowStart(row);
+    const qint64 end = rowEnd(row);
+    const Fixed limit = toFixed(maxX);
+    Fixed x = 0;
+    char16_t prev = at(layout.start - 1);
+    layout.x.push_back(0);
+    for (qint64 pos = layout.start; pos < end && x <= limit;) {
+        const QString block = mid(pos, std::min<qint64>(layoutBlock, end - pos));
+        for (const QChar ch : block) {
+            if (x > limit)
+                break;
+            const char16_t c = ch.unicode();
+            Fixed advance = 0;
+            if (isLineBreak(c) || QChar::isHighSurrogate(c))
+                advance = 0;
+            else if (c == u'\t')
+                advance = tabAdvance(x);
+            else if (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(prev))
+                advance = advanceOf(QChar::surrogateToUcs4(prev, c));
+            else
+                advance = advanceOf(c);
+            x += advance;
+            layout.chars.append(ch);
+            layout.x.push_back(qreal(x) / 64.0);
+            prev = c;
+        }
+        pos += block.size();
+    }
+    return layout;
 }
 
 // ---- caret stops and words

@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -86,6 +87,7 @@ public:
 
 private:
     using Fixed = qint64; // 1/64 pixel
+    static Fixed toFixed(qreal pixels) { return std::llround(pixels * 64.0); }
 
     void startRow(qint64 start, char16_t previous);
     void ensureState();
