@@ -30,7 +30,8 @@ struct RowLayout {
 // than the row. Widths are summed in 1/64 pixel so that laying out a row from its start always
 // gives the same breaks as laying it out as part of its paragraph: appending only continues the
 // last row and an edit re-lays the rows around it until the old breaks come back. It also holds
-// the rules of where a caret may stand and what a word is.
+// the rules of where a caret may stand and what a word is. Changing the text and breaking it into
+// rows is in rowbreaking.cpp; reading the rows and the caret rules in viewtext.cpp.
 class ViewText {
 public:
     ViewText();
