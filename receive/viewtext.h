@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QByteArray>
-#include <QByteArrayView>
-#include <QHash>
-#include <QString>
-#include <QStringView>
+#include "receive/textchunks.h"
 
+#include <QHash>
+
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -25,13 +24,14 @@ struct RowLayout {
     std::vector<qreal> x; // chars.size() + 1 entries; x[k] is where character k begins
 };
 
-// The text of the receive display and its rows. Characters are kept in chunks, each at one byte a
-// character while all of its characters fit in Latin-1 (hex pairs and ASCII text always do), and
-// every displayed row is known by where it starts. Rows break after a line break (CR LF, a lone LF
-// or a lone CR, however the pieces arrive), after blanks, beside ideographs, and inside a run
-// longer than the row. Widths are summed in 1/64 pixel so that laying out a row from its start
-// always gives the same breaks as laying it out as part of its paragraph: appending only continues
-// the last row and an edit re-lays the rows around it until the old breaks come back.
+// The text of the receive display and its rows: the characters are a TextChunks, and every
+// displayed row is known by where it starts. Rows break after a line break (CR LF, a lone LF or a
+// lone CR, however the pieces arrive), after blanks, beside ideographs, and inside a run longer
+// than the row. Widths are summed in 1/64 pixel so that laying out a row from its start always
+// gives the same breaks as laying it out as part of its paragraph: appending only continues the
+// last row and an edit re-lays the rows around it until the old breaks come back. It also holds
+// the rules of where a caret may stand and what a word is. Changing the text and breaking it into
+// rows is in rowbreaking.cpp; reading the rows and the caret rules in viewtext.cpp.
 class ViewText {
 public:
     ViewText();
@@ -42,10 +42,10 @@ public:
     // Lays out every row again with new metrics.
     void setMetrics(const TextMetrics& metrics);
 
-    qint64 length() const { return m_length; }
-    QString text() const;
-    QString mid(qint64 from, qint64 count) const;
-    char16_t at(qint64 pos) const;
+    qint64 length() const { return m_chars.length(); }
+    QString text() const { return m_chars.mid(0, m_chars.length()); }
+    QString mid(qint64 from, qint64 count) const { return m_chars.mid(from, count); }
+    char16_t at(qint64 pos) const { return m_chars.at(pos); }
 
     void append(QStringView text);
     void appendLatin1(QByteArrayView text);
@@ -55,7 +55,11 @@ public:
     void clear();
 
     qint64 rowCount() const { return qint64(m_rows.size()); }
-    qint64 rowStart(qint64 row) const { return m_rows[size_t(row)]; }
+    qint64 rowStart(qint64 row) const
+    {
+        Q_ASSERT(row >= 0 && row < rowCount());
+        return m_rows[size_t(row)];
+    }
     // Where the next row starts (the text's length for the last row).
     qint64 rowEnd(qint64 row) const;
     // Where the row's characters end, before the line break that ends it.
@@ -64,6 +68,8 @@ public:
     qint64 rowOf(qint64 pos) const;
     // True when the row follows a line break (or is the first row), false for a wrapped row.
     bool isHardRowStart(qint64 row) const;
+    // The row a caret at pos is drawn in: upstream, where a wrapped row begins, the row before.
+    qint64 caretRow(qint64 pos, bool upstream) const;
     // Lays out a row, stopping once a character begins beyond maxX.
     RowLayout layoutRow(qint64 row, qreal maxX) const;
 
@@ -82,19 +88,7 @@ public:
 
 private:
     using Fixed = qint64; // 1/64 pixel
-
-    struct Chunk {
-        QByteArray latin;
-        QString wide;
-        bool isWide = false;
-        qsizetype size() const { return isWide ? wide.size() : latin.size(); }
-    };
-
-    template <typename Ch> void appendChunked(const Ch* data, qsizetype count);
-    void replaceChunks(size_t first, size_t last, QStringView text);
-    void recomputeChunkStarts(size_t from);
-    size_t chunkAt(qint64 pos) const;
-    template <typename F> void forEachSpan(qint64 from, qint64 to, F&& f) const;
+    static Fixed toFixed(qreal pixels) { return std::llround(pixels * 64.0); }
 
     void startRow(qint64 start, char16_t previous);
     void ensureState();
@@ -106,11 +100,7 @@ private:
     Fixed advanceOf(char32_t c) const;
     Fixed tabAdvance(Fixed x) const;
 
-    std::vector<Chunk> m_chunks;
-    std::vector<qint64> m_chunkStarts;
-    qint64 m_length = 0;
-    mutable size_t m_lastChunk = 0; // where the last lookup landed; reads are mostly sequential
-
+    TextChunks m_chars;
     std::vector<qint64> m_rows { 0 };
 
     // Metrics in 1/64 pixel
