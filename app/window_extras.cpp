@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What lives in context menus and start-up options, so that no control moves or changes: the
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
 // (the send box's menu) and the port that --com and --settings open at start-up. The line control

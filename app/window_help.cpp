@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The clock, the About window and the web link.
 #include "app/mainwindow.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Port settings, opening, closing and the status display: the boxes are read, PortSession decides.
 #include "app/mainwindow.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The communication event, the receive display and the byte counters.
 #include "app/mainwindow.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Saving the receive display to 1.txt, and the notice that confirms it.
 #include "app/mainwindow.h"
 

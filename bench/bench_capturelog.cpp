@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How much of a capture log a crash costs: the real program runs offscreen with --log, a device on
 // a pseudo-terminal sends to it at 1 MB/s, and after a random while the program is killed with
 // SIGKILL. Lost bytes are those the device sent that the program had taken from the terminal but

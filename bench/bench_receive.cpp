@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How fast the receive display takes data, and what it costs in memory.
 //
 //   bench_receive                 every measurement, each in a fresh process, and a summary

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A lost device that comes back, and another device in its place: the real window on the real
 // serial port, COM1 a link to a stable name ("by-id/dev-a", as /dev/serial/by-id gives) that
 // leads to a pseudo-terminal, all in a private folder. Each round unplugs the device (closes the

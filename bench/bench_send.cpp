@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Send-path figures over a real pseudo-terminal, with the real window and serial component:
 //   file: a large file sent in one write: event-loop stalls, memory, bytes in order.
 //   auto: automatic sending at 1 ms: mean period and ticks skipped.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Soak and unplug run: the window sends every millisecond while the device sends back numbered
 // records at a steady rate with automatic clearing on; every few seconds the device is unplugged
 // (the pty's device side closed) and plugged in again, and the run reopens the port with the

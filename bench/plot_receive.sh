@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Plots seconds per MiB against MiB already displayed, for our receive view and a stock
 # QPlainTextEdit, from the curve file that bench_receive writes with --curve.
 # Usage: bench/plot_receive.sh CURVE_FILE OUTPUT_PNG

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The receive display at the rates adapters deliver, in a real X11 window (xcb on Xvfb: painting
 # is the cost), and flat out; prints one Markdown table.
 #

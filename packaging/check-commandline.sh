@@ -1,4 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # --help and --version answer on standard output with status 0 and no display; a bad option is
 # one line on standard error and status 2.
 # Usage: check-commandline.sh PORTLARK VERSION

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Checks a built package as a user would meet it: its control fields and contents, lintian, and
 # that on a clean Debian 12 apt installs it with every dependency and the program runs.
 # Needs root (chroot) and Debian's archive.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "receive/counters.h"
 
 // The first clear comes when the count reaches 65535, the next after a further 65535 bytes, so

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Shared by scripts/run and scripts/test: where things are, and installing what is missing.
 # Sourced, not run.
 

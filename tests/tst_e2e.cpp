@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real window on the real serial component over a pseudo-terminal: COM1 is a link to its
 // program side in a private devices folder, and the test plays the device on the other side.
 #include "port/codepage.h"

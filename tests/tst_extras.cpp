@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The context menus and start-up options, through right clicks and menu clicks on the window;
 // and the receive display as a screen reader reads it.
 #include "receive/receiveview.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The serial component: its own rules over a fake device, then the real port against a
 // pseudo-terminal, where the test plays the device on the master side and COM1 is a link to the
 // slave in a private devices folder.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The rules the window only wires up: the port session, the counters with the auto-clear mark,
 // the receive path and the automatic send's state table, over a fake device. (What a send writes
 // is SendLogic's table; the window tests follow each send from its button.)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window as built, and one row per wiring path: which control reaches which rule, and what
 // the user then sees. The rules' own tables are in the core tests.
 #include "app/helpwindow.h"

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Remakes the screenshots of the three context menus in docs/: the port group's (line control,
 # with its flow control submenu open), the receive box's (with a capture log running) and the
 # send box's (with ChkHexSend ticked and the check submenu open). The window runs on a virtual X

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Remakes docs/screenshot.png: the window on a virtual X display, COM1 bound to the simulated
 # device so that received data shows. Usage: tools/screenshot.sh [OUTPUT.png]
 set -euo pipefail

@@ -21,7 +21,7 @@ comment_of() {
     *.sh | *.cmake | CMakeLists.txt | */CMakeLists.txt) echo "#" ;;
     *)
         case "$(head -n 1 "$1" | tr -d '\0')" in
-        '#!'*sh | '#!'*sh' '*) echo "#" ;;
+        '#!'*sh | '#!'*sh' '* | '#!'*python3) echo "#" ;;
         esac
         ;;
     esac

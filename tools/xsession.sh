@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 Velmora
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # shellcheck shell=bash
 # Shared by the screenshot scripts: the window on a virtual X display, COM1 bound to the simulated
 # device so that received data shows. Sourced after scripts/common.sh, not run.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Decoding a stream cut at arbitrary places must give exactly what decoding it whole gives.
 #include "port/codepage.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Any folder text maps to a path or to nothing, and the save file is always named 1.txt. (The
 // folder and its file need not agree: "\" names drive C's root, while "\" + "\1.txt" reads
 // as a network share, as it would on Windows.)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The hex send reader takes any text: it never writes more than half the digits it was given, and
 // what it writes reads back as the leading digit pairs.
 #include "send/sendlogic.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The period reader takes any text and either refuses it or gives a period in the timer's range.
 #include "port/numberreading.h"
 #include "send/sendlogic.h"

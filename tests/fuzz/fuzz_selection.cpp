@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Any five setting texts either convert or are refused with a reason; nothing else may happen.
 #include "port/portsettings.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // portlark-simdevice: a serial device on a pseudo-terminal, published as COMn.
 //
 // The slave side is what the program opens; this process plays the device on the master side.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The simulated device as a script uses it: started as a process, reached as COM1 through the
 // real serial component, stopped by a signal or by closing its stdin.
 #include "port/codepage.h"
