@@ -17,6 +17,7 @@ const QString dtrKey = QStringLiteral("line/dtr");
 const QString rtsKey = QStringLiteral("line/rts");
 const QString flowKey = QStringLiteral("line/flow");
 const QString logFolderKey = QStringLiteral("log/folder");
+const QString fontPointsKey = QStringLiteral("view/font-points");
 
 // As written in the file, in the order of FlowControl.
 const QString flowNames[]
@@ -71,6 +72,10 @@ Options::Loaded Options::load(const QString& path)
         if (text(settings, flowKey) == flowNames[flow])
             options.flow = FlowControl(flow);
     options.logFolder = text(settings, logFolderKey);
+    bool number = false;
+    const int points = text(settings, fontPointsKey).toInt(&number);
+    if (number && points >= minFontPoints && points <= maxFontPoints)
+        options.fontPoints = points;
     return loaded;
 }
 
@@ -81,6 +86,7 @@ bool Options::save(const QString& path) const
     settings.setValue(rtsKey, rts);
     settings.setValue(flowKey, flowNames[int(flow)]);
     settings.setValue(logFolderKey, logFolder);
+    settings.setValue(fontPointsKey, QString::number(fontPoints));
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;

@@ -14,6 +14,9 @@ struct Options {
     bool rts = true;
     FlowControl flow = FlowControl::None;
     QString logFolder; // where the capture log's file dialog starts; empty: the dialog's own choice
+    static constexpr int minFontPoints = 6;
+    static constexpr int maxFontPoints = 48;
+    int fontPoints = 0; // the receive and send boxes' text size; 0: the window's
 
     struct Loaded;
     // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.

@@ -3,10 +3,12 @@
 
 // What lives in context menus and start-up options, so that no control moves or changes: the
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
-// (the send box's menu) and the port that --com and --settings open at start-up. The line control
-// and the log's folder are remembered between runs.
+// (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
+// --com and --settings open at start-up. The line control, the log's folder and the text size are
+// remembered between runs.
 #include "app/mainwindow.h"
 
+#include "app/boxzoom.h"
 #include "app/options.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
@@ -74,6 +76,10 @@ WindowExtras::WindowExtras(MainWindow& window)
     // Before the start-up open, which uses them.
     w.MSComm->setLines(m_options.dtr, m_options.rts);
     w.MSComm->setFlowControl(m_options.flow);
+    auto* zoom = new BoxZoom(
+        { w.TxtReceive, w.TxtSend }, [this](int points) { remember(&Options::fontPoints, points); },
+        this);
+    zoom->setPoints(m_options.fontPoints);
 
     // The log hears every byte of every receive event, whatever the display makes of it.
     connect(w.MSComm, &SerialComponent::onComm, &m_log,

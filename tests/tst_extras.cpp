@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -121,8 +122,8 @@ private Q_SLOTS:
     }
 
     // Applied to the open port at once, and again at each opening. Remembered with the log's
-    // folder for the next run, over a settings file that did not read and that only a choice
-    // rewrites.
+    // folder and the boxes' text size for the next run, over a settings file that did not read and
+    // that only a choice rewrites.
     void lineControlReachesThePort()
     {
         const QString settings = m_dir.filePath(u"portlark.conf"_s);
@@ -145,12 +146,31 @@ private Q_SLOTS:
         fakes->dialogs.nextSaveFile = m_dir.filePath(u"lines.log"_s);
         choose(rightClick(receiveArea()), u"记录到文件…"_s);
         QVERIFY(contents(settings).contains("dtr=false"));
+        // The boxes' text size, both at once: Ctrl and +, = or the wheel on either box.
+        const int base = control("TxtSend")->font().pointSize();
+        const auto sizes = [this] {
+            return u"%1 %2"_s.arg(control("TxtReceive")->font().pointSize())
+                .arg(control("TxtSend")->font().pointSize());
+        };
+        QTest::keyClick(control("TxtReceive"), Qt::Key_Plus, Qt::ControlModifier);
+        QTest::keyClick(control("TxtSend"), Qt::Key_Equal, Qt::ControlModifier);
+        QWidget* sendArea = control<QAbstractScrollArea>("TxtSend")->viewport();
+        QWheelEvent wheel({ 5, 5 }, sendArea->mapToGlobal(QPointF(5, 5)), {}, { 0, -120 },
+            Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(sendArea, &wheel);
+        QCOMPARE(sizes(), u"%1 %1"_s.arg(base + 1));
 
         QVERIFY(finish());
         start(remembering);
         QCOMPARE(fakes->device->lineCalls, QStringList({ u"flow 1"_s, u"lines 0 1"_s }));
         choose(rightClick(receiveArea()), u"记录到文件…"_s);
         QCOMPARE(fakes->dialogs.lastSaveFolder, m_dir.path());
+        QCOMPARE(sizes(), u"%1 %1"_s.arg(base + 1));
+        for (int i = 0; i < 50; ++i)
+            QTest::keyClick(control("TxtReceive"), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(sizes(), u"6 6"_s);
+        QTest::keyClick(control("TxtSend"), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(sizes(), u"%1 %1"_s.arg(base));
     }
 
     // A line for each thing that applies, as a hover shows them: why the last open failed, the
