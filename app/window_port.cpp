@@ -27,7 +27,8 @@ void MainWindow::CboStopbit_Click() { showPort(m_port.pick(selectionTexts())); }
 
 void MainWindow::CboCom_Change()
 {
-    CboCom->lineEdit()->setToolTip(portDeviceText(CboCom->currentText()));
+    CboCom->lineEdit()->setToolTip(
+        portDeviceText(CboCom->currentText(), [this](int port) { return MSComm->locate(port); }));
 }
 
 void MainWindow::CmdSwitch_Click() { showPort(m_port.toggle(selectionTexts())); }

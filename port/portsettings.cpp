@@ -96,12 +96,12 @@ std::optional<LineSettings> lineSettings(const PortArguments& arguments)
     return line;
 }
 
-QString portDeviceText(const QString& portText)
+QString portDeviceText(const QString& portText, const std::function<ComDevice(int port)>& locate)
 {
     const Conversion<quint8> port = convertPortNumber(portText);
     if (!port)
         return port.refusal;
-    const QString device = ComNames::locate(*port).path;
+    const QString device = locate(*port).path;
     if (device.isEmpty())
         return QStringLiteral("COM%1：没有发现此串口").arg(*port);
     return QStringLiteral("COM%1 → %2").arg(*port).arg(device);

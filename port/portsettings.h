@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The texts of the five setting boxes, as the user sees them.
@@ -55,9 +56,9 @@ QString settingsString(const PortArguments& arguments);
 // 1.5 with 5 data bits only (Linux has no 1.5 otherwise). Blanks around a value are ignored;
 // nothing is replaced by a default.
 std::optional<LineSettings> lineSettings(const PortArguments& arguments);
-// Which device the port text names: "COM3 → /dev/ttyUSB0", "COM3：没有发现此串口", or why the
-// text names no port.
-QString portDeviceText(const QString& portText);
+// Which device the port text names, as `locate` finds COMn: "COM3 → /dev/ttyUSB0",
+// "COM3：没有发现此串口", or why the text names no port.
+QString portDeviceText(const QString& portText, const std::function<ComDevice(int port)>& locate);
 
 namespace StatusText {
 QString open(const SelectionTexts& texts); // 串口：COM1 打开，9600,N,8,1

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "port/comnames.h"
-#include "port/portsettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,9 +81,6 @@ private Q_SLOTS:
         const QString path
             = expected.startsWith(u'/') ? found.path : QFileInfo(found.path).fileName();
         QCOMPARE(path + QStringLiteral(" (") + found.identity.description() + u')', expected);
-        if (!link.isEmpty() && port == 1 && !found.path.isEmpty()) // the port box's tooltip
-            QCOMPARE(
-                portDeviceText(QStringLiteral("COM1")), QStringLiteral("COM1 → ") + found.path);
     }
 };
 

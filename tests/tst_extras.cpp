@@ -138,11 +138,15 @@ private Q_SLOTS:
         choose(choose(rightClick(control("Frame1")), u"流控制"_s), u"RTS/CTS"_s);
         QVERIFY(!item(rightClick(control("Frame1")), u"RTS"_s)->isEnabled());
         choose(rightClick(control("Frame1")), u"发送 Break"_s);
+        choose(choose(rightClick(control("Frame1")), u"流控制"_s), u"无"_s);
+        choose(rightClick(control("Frame1")), u"RTS"_s);
+        choose(choose(rightClick(control("Frame1")), u"流控制"_s), u"RTS/CTS"_s);
         click("CmdSwitch");
         click("CmdSwitch");
         QCOMPARE(device.lineCalls,
-            QStringList({ u"lines 0 1"_s, u"flow 1"_s, u"lines 0 1"_s, u"break 250"_s, u"flow 1"_s,
-                u"lines 0 1"_s }));
+            QStringList({ u"lines 0 1"_s, u"flow 1"_s, u"lines 0 1"_s, u"break 250"_s, u"flow 0"_s,
+                u"lines 0 1"_s, u"lines 0 0"_s, u"flow 1"_s, u"lines 0 0"_s, u"flow 1"_s,
+                u"lines 0 0"_s }));
         fakes->dialogs.nextSaveFile = m_dir.filePath(u"lines.log"_s);
         choose(rightClick(receiveArea()), u"记录到文件…"_s);
         QVERIFY(contents(settings).contains("dtr=false"));
@@ -162,7 +166,7 @@ private Q_SLOTS:
 
         QVERIFY(finish());
         start(remembering);
-        QCOMPARE(fakes->device->lineCalls, QStringList({ u"flow 1"_s, u"lines 0 1"_s }));
+        QCOMPARE(fakes->device->lineCalls, QStringList({ u"flow 1"_s, u"lines 0 0"_s }));
         choose(rightClick(receiveArea()), u"记录到文件…"_s);
         QCOMPARE(fakes->dialogs.lastSaveFolder, m_dir.path());
         QCOMPARE(sizes(), u"%1 %1"_s.arg(base + 1));

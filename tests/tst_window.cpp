@@ -19,8 +19,10 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -103,6 +105,11 @@ class WindowTest : public QObject, WindowFixture {
             device.deliver(QByteArray::fromPercentEncoding(arg.toLatin1()));
         } else if (verb == u"arrive*") { // N bytes 'a'
             device.deliver(QByteArray(arg.toInt(), 'a'));
+        } else if (verb == u"hover") { // a combo box's text field, where the pointer rests
+            auto* box = control<QComboBox>(name.constData());
+            QWidget* at = box ? static_cast<QWidget*>(box->lineEdit()) : control(name.constData());
+            QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), at->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(at, &help);
         } else if (verb == u"drain") {
             device.drain();
         } else if (verb == u"lose") {
@@ -138,7 +145,8 @@ class WindowTest : public QObject, WindowFixture {
     // "written" (Latin-1), "boxes" (message texts, " / " between), "saved" (1.txt in the home
     // folder), "auto" (box ticked, timer ticking), "atbox" (port indicators while the first box
     // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title),
-    // "windows" (top-level windows showing), "opened" (the device's last open), or a control's
+    // "windows" (top-level windows showing), "opened" (the device's last open), "tip" (the tooltip
+    // showing), or a control's
     // name.
     QString observe(const QString& what)
     {
@@ -150,6 +158,8 @@ class WindowTest : public QObject, WindowFixture {
             const QStringList opens = fakes->device->calls.filter(u"open"_s);
             return opens.isEmpty() ? QString() : opens.last();
         }
+        if (what == u"tip")
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
         if (what == u"counts")
             return shown("TxtRXCount") + u' ' + shown("TxtTXCount");
         if (what == u"written")
@@ -245,6 +255,8 @@ private Q_SLOTS:
         row("a pick with the arrow keys, then a wheel over the box with the focus",
             u"type CboBaudrate 9600; key CboBaudrate Down; wheel CboBaudrate"_s,
             { u"port=串口状态：COM1 OPEND，19200,N,8,1 | 关闭串口 | red"_s });
+        row("the port box names the device its text finds", u"type CboCom COM3; hover CboCom"_s,
+            { u"tip=COM3 → /dev/ttyFAKE3"_s });
         row("typed text is not completed",
             u"type CboBaudrate 19; click CmdSwitch; click CmdSwitch"_s,
             { u"port=串口：COM1 打开，19,N,8,1 | 关闭串口 | red"_s });
