@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -18,6 +19,9 @@ const QString rtsKey = QStringLiteral("line/rts");
 const QString flowKey = QStringLiteral("line/flow");
 const QString logFolderKey = QStringLiteral("log/folder");
 const QString fontPointsKey = QStringLiteral("view/font-points");
+const QString timestampsKey = QStringLiteral("view/timestamps");
+const QString frameMsKey = QStringLiteral("view/frame-ms");
+const QString hexCharsKey = QStringLiteral("view/hex-chars");
 
 // As written in the file, in the order of FlowControl.
 const QString flowNames[]
@@ -76,6 +80,13 @@ Options::Loaded Options::load(const QString& path)
     const int points = text(settings, fontPointsKey).toInt(&number);
     if (number && points >= minFontPoints && points <= maxFontPoints)
         options.fontPoints = points;
+    readFlag(settings, timestampsKey, options.timestamps);
+    readFlag(settings, hexCharsKey, options.hexChars);
+    const int frameMs = text(settings, frameMsKey).toInt(&number);
+    if (number
+        && std::count(std::begin(ProtocolFormatter::frameChoices),
+            std::end(ProtocolFormatter::frameChoices), frameMs))
+        options.frameMs = frameMs;
     return loaded;
 }
 
@@ -87,6 +98,9 @@ bool Options::save(const QString& path) const
     settings.setValue(flowKey, flowNames[int(flow)]);
     settings.setValue(logFolderKey, logFolder);
     settings.setValue(fontPointsKey, QString::number(fontPoints));
+    settings.setValue(timestampsKey, timestamps);
+    settings.setValue(frameMsKey, QString::number(frameMs));
+    settings.setValue(hexCharsKey, hexChars);
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;

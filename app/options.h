@@ -4,6 +4,7 @@
 #pragma once
 
 #include "port/serialbackend.h"
+#include "receive/protocolview.h"
 
 #include <QString>
 
@@ -17,6 +18,11 @@ struct Options {
     static constexpr int minFontPoints = 6;
     static constexpr int maxFontPoints = 48;
     int fontPoints = 0; // the receive and send boxes' text size; 0: the window's
+    // The receive display's time stamps, idle gap that starts a line (0: none, else one of
+    // ProtocolFormatter::frameChoices) and hexadecimal character column.
+    bool timestamps = false;
+    int frameMs = 0;
+    bool hexChars = false;
 
     struct Loaded;
     // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.

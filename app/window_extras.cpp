@@ -4,8 +4,8 @@
 // What lives in context menus and start-up options, so that no control moves or changes: the
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
 // (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
-// --com and --settings open at start-up. The line control, the log's folder and the text size are
-// remembered between runs.
+// --com and --settings open at start-up, the receive display's time stamps, frames and character
+// column (the receive box's menu). All but the start-up options are remembered between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
@@ -44,6 +44,8 @@ private:
     void lineMenu(const QPoint& pos);
     void sendMenu(const QPoint& pos);
     void appendCheck(CheckBytes::Kind kind);
+    QList<QAction*> protocolActions();
+    void applyProtocol();
     // A choice the user made: saved when it differs from what is remembered.
     template <typename T> void remember(T Options::*choice, const T& value);
 
@@ -110,7 +112,7 @@ WindowExtras::WindowExtras(MainWindow& window)
         m_log.stop();
         showLogState();
     });
-    w.TxtReceive->setExtraActions({ m_logStart, m_logStop });
+    w.TxtReceive->setExtraActions(QList<QAction*> { m_logStart, m_logStop } + protocolActions());
     w.TxtStatus->installEventFilter(this);
     showLogState();
 
@@ -150,6 +152,58 @@ bool WindowExtras::startLog(const QString& path)
         w.showMessage({ m_log.errorMessage() });
     showLogState();
     return started;
+}
+
+QList<QAction*> WindowExtras::protocolActions()
+{
+    const auto checkable = [this](const QString& text, bool checked) {
+        auto* action = new QAction(text, this);
+        action->setCheckable(true);
+        action->setChecked(checked);
+        return action;
+    };
+    QAction* stamps = checkable(QStringLiteral("时间戳"), m_options.timestamps);
+    connect(stamps, &QAction::toggled, this, [this](bool on) {
+        remember(&Options::timestamps, on);
+        applyProtocol();
+    });
+    auto* frames = new QMenu(QStringLiteral("分帧"), &w);
+    const QString burst = QStringLiteral("USB 转串口适配器成批送来收到的字节（常为每 16 ms "
+                                         "一次），短于约 20 ms 的间隔分出的是适配器的节奏，"
+                                         "而不是设备的。");
+    frames->menuAction()->setToolTip(burst);
+    frames->setToolTip(burst);
+    auto* group = new QActionGroup(frames);
+    QList<int> choices { 0 };
+    for (const int ms : ProtocolFormatter::frameChoices)
+        choices << ms;
+    for (const int ms : std::as_const(choices)) {
+        QAction* action = checkable(
+            ms ? QStringLiteral("%1 ms").arg(ms) : QStringLiteral("关"), m_options.frameMs == ms);
+        group->addAction(action);
+        frames->addAction(action);
+        connect(action, &QAction::triggered, this, [this, ms] {
+            remember(&Options::frameMs, ms);
+            applyProtocol();
+        });
+    }
+    QAction* chars = checkable(QStringLiteral("十六进制附字符"), m_options.hexChars);
+    connect(chars, &QAction::toggled, this, [this](bool on) {
+        remember(&Options::hexChars, on);
+        applyProtocol();
+    });
+    // The text display has no frames to show as characters.
+    chars->setEnabled(MainWindow::ticked(w.ChkHexReceive));
+    connect(w.ChkHexReceive, &QCheckBox::stateChanged, chars,
+        [this, chars] { chars->setEnabled(MainWindow::ticked(w.ChkHexReceive)); });
+    applyProtocol();
+    return { stamps, frames->menuAction(), chars };
+}
+
+void WindowExtras::applyProtocol()
+{
+    w.m_receive.protocol().setChoices(
+        { m_options.timestamps, m_options.frameMs, m_options.hexChars });
 }
 
 void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }

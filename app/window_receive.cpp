@@ -13,10 +13,13 @@
 
 void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received)
 {
-    if (commEvent == SerialComponent::EventReceive)
-        showArrival(ticked(ChkHexReceive) ? m_receive.hex(received, ticked(ChkAutoClear))
-                                          : m_receive.text(received, ticked(ChkAutoClear)));
-    else if (commEvent == SerialComponent::EventSend)
+    if (commEvent == SerialComponent::EventReceive) {
+        const bool hex = ticked(ChkHexReceive);
+        const QDateTime at
+            = m_receive.protocol().active(hex) ? m_platform.clock->now() : QDateTime();
+        showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)
+                        : m_receive.text(received, ticked(ChkAutoClear), at));
+    } else if (commEvent == SerialComponent::EventSend)
         CountSentText();
     else if (commEvent == SerialComponent::EventDeviceLost)
         showPort(m_port.lost());
@@ -58,7 +61,11 @@ void MainWindow::showReceivedCount()
 
 void MainWindow::CmdStopdisp_Click() { CmdStopdisp->setText(m_receive.toggleStopped()); }
 
-void MainWindow::CmdClearReceive_Click() { TxtReceive->clear(); }
+void MainWindow::CmdClearReceive_Click()
+{
+    TxtReceive->clear();
+    m_receive.displayCleared();
+}
 
 // Counts the bytes that have left since the last send event, hexadecimal ones included, so it
 // runs whatever ChkHexSend shows.

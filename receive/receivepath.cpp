@@ -7,24 +7,29 @@
 #include "receive/counters.h"
 #include "receive/hexformat.h"
 
-Arrival ReceivePath::text(const QByteArray& received, bool autoClear)
+Arrival ReceivePath::text(const QByteArray& received, bool autoClear, const QDateTime& at)
 {
     Arrival arrival;
     QString text = m_serial.textOf(received);
     if (!m_stopped)
-        arrival.text = std::move(text);
+        arrival.text = m_protocol.active(false) ? m_protocol.text(text, at) : std::move(text);
     arrival.clear = m_counters.addReceived(received.size(), autoClear);
+    if (arrival.clear)
+        m_protocol.reset();
     arrival.count = m_counters.receivedText();
     return arrival;
 }
 
-Arrival ReceivePath::hex(const QByteArray& received, bool autoClear)
+Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, const QDateTime& at)
 {
     Arrival arrival;
     const QByteArray bytes = m_serial.bytesOf(received);
     if (!bytes.isEmpty())
-        arrival.hexPairs = HexFormat::pairs(bytes);
+        arrival.hexPairs
+            = m_protocol.active(true) ? m_protocol.hex(bytes, at) : HexFormat::pairs(bytes);
     arrival.clear = m_counters.addReceived(received.size(), autoClear);
+    if (arrival.clear)
+        m_protocol.reset();
     arrival.count = m_counters.receivedText();
     return arrival;
 }

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "receive/protocolview.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -30,17 +32,23 @@ public:
     // What arrived, as text, counting the raw bytes: a byte the code page cannot map would be
     // miscounted by re-encoding the decoded text. While the display is stopped the text is counted
     // and dropped.
-    Arrival text(const QByteArray& received, bool autoClear);
+    // `at` is when it arrived, read only while protocol().active().
+    Arrival text(const QByteArray& received, bool autoClear, const QDateTime& at = {});
     // Every byte is formatted and counted, stopped or not; a byte a text read held back (already
     // counted) is shown first.
-    Arrival hex(const QByteArray& received, bool autoClear);
+    Arrival hex(const QByteArray& received, bool autoClear, const QDateTime& at = {});
 
     bool stopped() const { return m_stopped; }
     // The caption the stop button shows afterwards.
     QString toggleStopped();
 
+    ProtocolFormatter& protocol() { return m_protocol; }
+    // The display was emptied.
+    void displayCleared() { m_protocol.reset(); }
+
 private:
     SerialComponent& m_serial;
     ByteCounters& m_counters;
     bool m_stopped = false;
+    ProtocolFormatter m_protocol;
 };

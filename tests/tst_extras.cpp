@@ -121,6 +121,18 @@ private Q_SLOTS:
         QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
     }
 
+    // Ticked in the receive box's menu, the next arrival begins with the clock's time; remembered.
+    void timestamps()
+    {
+        const QString settings = m_dir.filePath(u"stamps.conf"_s);
+        start([&](FakePlatform& fakes) { fakes.optionsFile = settings; });
+        fakes->clock.time = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59));
+        choose(rightClick(receiveArea()), u"时间戳"_s);
+        fakes->device->deliver("ab");
+        QTRY_COMPARE(shown("TxtReceive"), u"[23:59:59.000] ab"_s);
+        QVERIFY(contents(settings).contains("timestamps=true"));
+    }
+
     // Applied to the open port at once, and again at each opening. Remembered with the log's
     // folder and the boxes' text size for the next run, over a settings file that did not read and
     // that only a choice rewrites.

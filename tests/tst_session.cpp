@@ -164,11 +164,22 @@ private Q_SLOTS:
         row("reset puts the mark back", u"auto; text* 65535; text* 9; reset; text* 65535"_s,
             u"|RX:65535|2"_s);
         row("unticked never clears", u"text* 65535; text* 65535"_s, u"…|RX:131070|0"_s);
+        row("stamps: LF, CR LF (split), lone CR begin lines",
+            u"stamps; text a%0Ab%0D; text %0Ac%0Dd"_s,
+            u"[00:00:00.000] a\n[00:00:00.000] b\r\n[00:00:00.000] c\r[00:00:00.000] d|RX:8|0"_s);
+        row("50 ms gap: 49 ms stays, 50 ms begins a line",
+            u"frame 50; text a; at 49; text b; at 99; text c"_s, u"ab\nc|RX:3|0"_s);
+        row("hex stamps split at 50 ms; characters when the next frame begins",
+            u"stamps; chars; hex a%00; at 49; hex b; at 99; hex c"_s,
+            u"[00:00:00.000] 61 00 62   a.b\n[00:00:00.099] 63 |RX:4|0"_s);
+        row("clearing begins a stamped line", u"stamps; text a; clear; text b"_s,
+            u"[00:00:00.000] b|RX:2|0"_s);
     }
 
     // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are shown so; "text* N" and
     // "hex* N" for N bytes 'a'; "stop" toggles the display; "auto" ticks automatic clearing;
-    // "reset" resets the counters.
+    // "reset" resets the counters; "stamps", "frame MS" and "chars" choose the protocol view, "at
+    // MS" sets the time of the next arrivals, "clear" clears the display.
     void receive()
     {
         QFETCH(QString, steps);
@@ -181,6 +192,8 @@ private Q_SLOTS:
         int clears = 0;
         QString shown;
         Arrival last;
+        ProtocolFormatter::Choices choices;
+        QDateTime at(QDate(2026, 1, 1), QTime(0, 0));
         for (const QString& step : steps.split(u"; "_s)) {
             const QString verb = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
             if (verb == u"stop")
@@ -189,13 +202,23 @@ private Q_SLOTS:
                 autoClear = true;
             else if (verb == u"reset")
                 counters.reset();
+            else if (verb == u"clear") {
+                path.displayCleared();
+                shown.clear();
+            } else if (verb == u"at")
+                at = QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addMSecs(arg.toInt());
+            choices.stamps |= verb == u"stamps";
+            choices.hexChars |= verb == u"chars";
+            if (verb == u"frame")
+                choices.frameMs = arg.toInt();
+            path.protocol().setChoices(choices);
             if (!verb.startsWith(u"text") && !verb.startsWith(u"hex"))
                 continue;
             const QByteArray bytes = verb.endsWith(u'*')
                 ? QByteArray(arg.toInt(), 'a')
                 : QByteArray::fromPercentEncoding(arg.toLatin1());
-            last = verb.startsWith(u"hex") ? path.hex(bytes, autoClear)
-                                           : path.text(bytes, autoClear);
+            last = verb.startsWith(u"hex") ? path.hex(bytes, autoClear, at)
+                                           : path.text(bytes, autoClear, at);
             shown += last.text + QString::fromLatin1(last.hexPairs);
             if (last.clear)
                 shown.clear();
