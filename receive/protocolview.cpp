@@ -5,6 +5,8 @@
 
 #include "receive/hexformat.h"
 
+#include <utility>
+
 namespace {
 
 // Hexadecimal has no line breaks of its own: without a chosen gap, frames split at this one.
@@ -14,16 +16,13 @@ QString stamp(const QDateTime& at) { return at.toString(QStringLiteral("[HH:mm:s
 
 } // namespace
 
-bool ProtocolFormatter::gapBefore(qint64 ms) const
-{
-    return m_choices.frameMs > 0 && !m_lineStart && ms - m_lastMs >= m_choices.frameMs;
-}
-
 QString ProtocolFormatter::text(const QString& text, const QDateTime& at)
 {
     const qint64 ms = at.toMSecsSinceEpoch();
     QString out;
-    if (gapBefore(ms)) {
+    // A read that only held back part of a character shows nothing, but a byte came.
+    if (!text.isEmpty() && m_choices.frameMs > 0 && !m_lineStart
+        && ms - m_lastMs >= m_choices.frameMs) {
         out += QLatin1Char('\n');
         m_lineStart = true;
     }

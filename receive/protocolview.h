@@ -34,8 +34,6 @@ public:
     void reset();
 
 private:
-    bool gapBefore(qint64 ms) const;
-
     Choices m_choices;
     bool m_lineStart = true;
     bool m_afterCr = false; // a LF next belongs to the CR's line break
