@@ -203,10 +203,11 @@ private Q_SLOTS:
 
     void selectsAndCopiesAcrossALargeText_data()
     {
-        QTest::addColumn<bool>("drag"); // else select all from the edit menu
+        QTest::addColumn<bool>("drag"); // else select all
         QTest::addColumn<qint64>("from");
         QTest::addColumn<qint64>("to");
-        QTest::newRow("select all from the edit menu") << false << 0LL << 11 * 100000LL;
+        QTest::newRow("select all by Ctrl+A and from the edit menu")
+            << false << 0LL << 11 * 100000LL;
         QTest::newRow("mouse drag over two rows") << true << 2LL << 2 * 11LL + 4;
     }
 
@@ -228,7 +229,10 @@ private Q_SLOTS:
                 Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(m_view->viewport(), &move);
             QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, {}, end);
-        } else {
+        } else { // by the keyboard, then from the menu
+            QTest::keyClick(m_view.get(), Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(m_view->selectedText().size(), to);
+            m_view->setCursorPosition(0);
             const std::unique_ptr<QMenu> menu(m_view->createContextMenu());
             menu->findChild<QAction*>(u"selectAll"_s)->trigger();
         }
