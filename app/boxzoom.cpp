@@ -25,10 +25,7 @@ BoxZoom::BoxZoom(
     }
 }
 
-void BoxZoom::setPoints(int points)
-{
-    apply(points >= Options::minFontPoints && points <= Options::maxFontPoints ? points : 0);
-}
+void BoxZoom::setPoints(int points) { apply(points); }
 
 int BoxZoom::points() const { return m_points; }
 

@@ -19,8 +19,8 @@ public:
     // `changed` hears every new size the user picks (0: the window's own size).
     BoxZoom(const QList<QWidget*>& boxes, std::function<void(int points)> changed,
         QObject* parent = nullptr);
-    // Sets the boxes' size without telling `changed` (a remembered size, at start-up); 0 or a
-    // size outside Options' bounds is the window's own size.
+    // Sets the boxes' size without telling `changed`: a remembered size at start-up, which
+    // Options has already kept within its bounds (0: the window's own size).
     void setPoints(int points);
     int points() const;
 

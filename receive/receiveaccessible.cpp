@@ -15,8 +15,6 @@ namespace {
 // Offsets are ints to readers; a text longer than that is read up to INT_MAX.
 int toOffset(qint64 pos) { return int(std::min<qint64>(pos, INT_MAX)); }
 
-bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
-
 QAccessibleInterface* create(const QString& key, QObject* object)
 {
     auto* view = qobject_cast<ReceiveView*>(object);
@@ -135,7 +133,7 @@ ReceiveViewAccessible::Span ReceiveViewAccessible::spanAt(
         return character();
     case QAccessible::WordBoundary:
         // Runs of word characters and runs of blanks; a line break is a piece of its own.
-        if (pos >= length || isLineBreak(text.at(pos)))
+        if (pos >= length || ViewText::isLineBreak(text.at(pos)))
             return character();
         return text.wordAround(pos);
     case QAccessible::LineBoundary: {

@@ -15,8 +15,7 @@ namespace {
 constexpr qsizetype layoutBlock = 256;
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
-bool isWordChar(char16_t c) { return !isBlank(c) && !isLineBreak(c); }
+bool isWordChar(char16_t c) { return !isBlank(c) && !ViewText::isLineBreak(c); }
 
 } // namespace
 

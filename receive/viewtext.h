@@ -42,6 +42,9 @@ public:
     ViewText(const ViewText&) = delete;
     ViewText& operator=(const ViewText&) = delete;
 
+    // LF and CR each end a line; CR LF is one break, and no caret stands between its two.
+    static bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
+
     // Lays out every row again with new metrics.
     void setMetrics(const TextMetrics& metrics);
 
