@@ -80,6 +80,7 @@ private:
     Dialogs::Answer showMessage(const Message& message);
     void showPort(const PortView& view);
     void showArrival(const Arrival& arrival);
+    void showSent(const QByteArray& bytes, bool file);
     void showReceivedCount();
 
     // Start-up and shutdown (app/mainwindow.cpp)

@@ -22,6 +22,7 @@ const QString fontPointsKey = QStringLiteral("view/font-points");
 const QString timestampsKey = QStringLiteral("view/timestamps");
 const QString frameMsKey = QStringLiteral("view/frame-ms");
 const QString hexCharsKey = QStringLiteral("view/hex-chars");
+const QString showSentKey = QStringLiteral("view/show-sent");
 
 // As written in the file, in the order of FlowControl.
 const QString flowNames[]
@@ -82,6 +83,7 @@ Options::Loaded Options::load(const QString& path)
         options.fontPoints = points;
     readFlag(settings, timestampsKey, options.timestamps);
     readFlag(settings, hexCharsKey, options.hexChars);
+    readFlag(settings, showSentKey, options.showSent);
     const int frameMs = text(settings, frameMsKey).toInt(&number);
     if (number
         && std::count(std::begin(ProtocolFormatter::frameChoices),
@@ -101,6 +103,7 @@ bool Options::save(const QString& path) const
     settings.setValue(timestampsKey, timestamps);
     settings.setValue(frameMsKey, QString::number(frameMs));
     settings.setValue(hexCharsKey, hexChars);
+    settings.setValue(showSentKey, showSent);
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;

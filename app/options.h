@@ -19,10 +19,11 @@ struct Options {
     static constexpr int maxFontPoints = 48;
     int fontPoints = 0; // the receive and send boxes' text size; 0: the window's
     // The receive display's time stamps, idle gap that starts a line (0: none, else one of
-    // ProtocolFormatter::frameChoices) and hexadecimal character column.
+    // ProtocolFormatter::frameChoices), hexadecimal character column and sent lines.
     bool timestamps = false;
     int frameMs = 0;
     bool hexChars = false;
+    bool showSent = false;
 
     struct Loaded;
     // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.

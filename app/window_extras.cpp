@@ -4,8 +4,9 @@
 // What lives in context menus and start-up options, so that no control moves or changes: the
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
 // (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
-// --com and --settings open at start-up, the receive display's time stamps, frames and character
-// column (the receive box's menu). All but the start-up options are remembered between runs.
+// --com and --settings open at start-up, the receive display's time stamps, frames, character
+// column and sent lines (the receive box's menu). All but the start-up options are remembered
+// between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
@@ -196,14 +197,19 @@ QList<QAction*> WindowExtras::protocolActions()
     chars->setEnabled(MainWindow::ticked(w.ChkHexReceive));
     connect(w.ChkHexReceive, &QCheckBox::stateChanged, chars,
         [this, chars] { chars->setEnabled(MainWindow::ticked(w.ChkHexReceive)); });
+    QAction* sent = checkable(QStringLiteral("显示发送"), m_options.showSent);
+    connect(sent, &QAction::toggled, this, [this](bool on) {
+        remember(&Options::showSent, on);
+        applyProtocol();
+    });
     applyProtocol();
-    return { stamps, frames->menuAction(), chars };
+    return { stamps, frames->menuAction(), chars, sent };
 }
 
 void WindowExtras::applyProtocol()
 {
     w.m_receive.protocol().setChoices(
-        { m_options.timestamps, m_options.frameMs, m_options.hexChars });
+        { m_options.timestamps, m_options.frameMs, m_options.hexChars, m_options.showSent });
 }
 
 void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }

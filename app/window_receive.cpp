@@ -19,9 +19,11 @@ void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received)
             = m_receive.protocol().active(hex) ? m_platform.clock->now() : QDateTime();
         showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)
                         : m_receive.text(received, ticked(ChkAutoClear), at));
-    } else if (commEvent == SerialComponent::EventSend)
+    } else if (commEvent == SerialComponent::EventSend) {
+        if (m_receive.protocol().awaitsWritten())
+            m_receive.protocol().written(m_platform.clock->now());
         CountSentText();
-    else if (commEvent == SerialComponent::EventDeviceLost)
+    } else if (commEvent == SerialComponent::EventDeviceLost)
         showPort(m_port.lost());
 }
 
@@ -35,7 +37,8 @@ constexpr int countIntervalMs = 90;
 // one pass.
 void MainWindow::showArrival(const Arrival& arrival)
 {
-    m_countToShow = arrival.count;
+    if (!arrival.count.isNull())
+        m_countToShow = arrival.count;
     if (!arrival.text.isEmpty())
         TxtReceive->appendText(arrival.text);
     if (!arrival.hexPairs.isEmpty())
@@ -44,6 +47,12 @@ void MainWindow::showArrival(const Arrival& arrival)
         TxtReceive->requestFrame();
     if (arrival.clear)
         TxtReceive->clear();
+}
+
+void MainWindow::showSent(const QByteArray& bytes, bool file)
+{
+    if (m_receive.protocol().choices().showSent)
+        showArrival(m_receive.sent(bytes, file, ticked(ChkHexReceive), m_platform.clock->now()));
 }
 
 void MainWindow::showReceivedCount()

@@ -20,7 +20,9 @@
 //          --budget S (seconds the stock editor may take in the curve, default 60),
 //          --quiet-counter (with --pty: the RX count box is not repainted, to show what its
 //          repainting at every receive event costs), --server-pid PID (with --rate: also the
-//          CPU of that process, the X server, over the same span).
+//          CPU of that process, the X server, over the same span), --protocol (with --pty: time
+//          stamps, frames at 50 ms gaps and sent lines on; the display is checked with the stamps,
+//          direction marks and the frames' line breaks taken out).
 #include "app/mainwindow.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
@@ -37,6 +39,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTimer>
@@ -68,6 +71,7 @@ struct Options {
     bool stock = false;
     bool all = false;
     bool quietCounter = false;
+    bool protocol = false;
     QString curve;
     int mibs = 16;
     int steadySeconds = 4;
@@ -106,6 +110,22 @@ QString displayed(const QString& mode, const QByteArray& feed)
     if (mode == QLatin1String("hex"))
         return QString::fromLatin1(feed.toHex(' ').toUpper() + ' ');
     return QString::fromLatin1(feed);
+}
+
+// The display as the device's bytes alone would show it: without the stamps and direction marks
+// that begin lines, and without the line breaks frames add (in text, every line break of the feed
+// is a CR LF).
+QString unframed(const QString& mode, QString shown)
+{
+    static const QRegularExpression head(
+        QStringLiteral("\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}( \\+\\d+ ms)?\\] |收← "));
+    static const QRegularExpression frameBreak(QStringLiteral("(?<!\\r)\\n"));
+    shown.remove(head);
+    if (mode == QLatin1String("hex"))
+        shown.remove(QLatin1Char('\n'));
+    else
+        shown.remove(frameBreak);
+    return shown;
 }
 
 // CPU time of the calling thread: what the window's thread spent, whatever else the machine ran.
@@ -242,7 +262,8 @@ int runRate(const Options& options, MainWindow& window, SerialComponent& serial,
     QCoreApplication::processEvents();
 
     const qint64 measured = window.receivedCount() - countStart;
-    const bool equal = view.text() == displayed(mode, feed);
+    const bool equal
+        = (options.protocol ? unframed(mode, view.text()) : view.text()) == displayed(mode, feed);
     const bool counted = window.receivedCount() == total;
     const double percent = 100 * cpu / wallSeconds;
     const double perMb = cpu / (measured / 1e6);
@@ -285,7 +306,17 @@ int runPty(const Options& options)
     FakeDialogs dialogs;
     FakeUrlOpener urls;
     FakeClock clock;
-    MainWindow window({ &serial, &dialogs, &urls, &clock, {} }); // nothing remembered
+    // Nothing remembered, but the protocol view's choices read as if they had been.
+    const QString choices = config.filePath(QStringLiteral("portlark.conf"));
+    if (options.protocol) {
+        QFile file(choices);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write("[view]\ntimestamps=true\nframe-ms=50\nshow-sent=true\n") < 0) {
+            say("cannot write the choices\n");
+            return 2;
+        }
+    }
+    MainWindow window({ &serial, &dialogs, &urls, &clock, options.protocol ? choices : QString() });
     window.setEndProgram([] {});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !serial.portOpen()) {
@@ -339,7 +370,7 @@ int runPty(const Options& options)
     const qint64 hwmAfter = procStatusKiB("VmHWM");
 
     const QString expected = displayed(mode, feed);
-    const QString shown = view->text();
+    const QString shown = options.protocol ? unframed(mode, view->text()) : view->text();
     const bool equal = shown == expected;
     const bool counted = window.receivedCount() == total;
     const double first = reached[1];
@@ -644,6 +675,8 @@ int main(int argc, char* argv[])
             options.stock = true;
         } else if (name == "--all") {
             options.all = true;
+        } else if (name == "--protocol") {
+            options.protocol = true;
         } else if (name == "--quiet-counter") {
             options.quietCounter = true;
         } else if (name == "--curve") {

@@ -10,7 +10,9 @@
 # SECONDS (default 10) is how long each rated feed is measured; each is measured three times
 # (PORTLARK_RATE_REPEATS), the binaries taking turns, and the median shown. With no binaries it builds build-release and
 # measures its bench_receive; with several (say before=... after=...) each feed is run with each
-# binary in turn, so all see the same machine.
+# binary in turn, so all see the same machine. A binary may carry options of its own
+# (LABEL="BINARY --protocol"); with no binaries, build-release's is measured with everything off and
+# with time stamps, 50 ms frames and sent lines on.
 set -euo pipefail
 PORTLARK_SCRIPT="run_rates"
 # shellcheck source=scripts/common.sh
@@ -27,7 +29,8 @@ if [ $# -eq 0 ]; then
     ensure_packages "${PORTLARK_BUILD_PACKAGES[@]}"
     configure bench
     build bench bench_receive
-    set -- "PORTLARK=$PORTLARK_ROOT/build-release/bench/bench_receive"
+    bench="$PORTLARK_ROOT/build-release/bench/bench_receive"
+    set -- "off=$bench" "protocol=$bench --protocol"
 fi
 for pair in "$@"; do
     labels+=("${pair%%=*}")
@@ -37,13 +40,14 @@ done
 # measure BINARY ARGS...: the "result" line of one run in its own X server, with the X server's
 # process id passed on so its CPU is measured over the same span.
 measure() {
-    local binary="$1"
+    local -a command
+    read -r -a command <<<"$1"
     shift
     # shellcheck disable=SC2016 # expanded by the shell inside the X session
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         server=$(pgrep -n -f "^Xvfb $DISPLAY( |\$)" || echo 0)
         "$0" "$@" --server-pid "$server" 2>/dev/null | grep "^result " || echo "result failed=1"
-    ' "$binary" "$@" || echo "result failed=1"
+    ' "${command[@]}" "$@" || echo "result failed=1"
 }
 
 # field NAME RESULT_LINE

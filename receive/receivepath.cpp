@@ -24,13 +24,25 @@ Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, const QDate
 {
     Arrival arrival;
     const QByteArray bytes = m_serial.bytesOf(received);
-    if (!bytes.isEmpty())
-        arrival.hexPairs
-            = m_protocol.active(true) ? m_protocol.hex(bytes, at) : HexFormat::pairs(bytes);
+    if (m_protocol.active(true) && !bytes.isEmpty()) {
+        ProtocolFormatter::Hex hex = m_protocol.hex(bytes, at);
+        arrival.text = std::move(hex.head);
+        arrival.hexPairs = std::move(hex.pairs);
+    } else
+        arrival.hexPairs = HexFormat::pairs(bytes);
     arrival.clear = m_counters.addReceived(received.size(), autoClear);
     if (arrival.clear)
         m_protocol.reset();
     arrival.count = m_counters.receivedText();
+    return arrival;
+}
+
+Arrival ReceivePath::sent(const QByteArray& bytes, bool file, bool hex, const QDateTime& at)
+{
+    Arrival arrival;
+    // A stopped text display shows nothing new; the hexadecimal one shows every byte.
+    if (m_protocol.choices().showSent && (hex || !m_stopped))
+        arrival.text = m_protocol.sent(bytes, file, hex, at);
     return arrival;
 }
 

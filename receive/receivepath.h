@@ -12,7 +12,7 @@ class ByteCounters;
 class SerialComponent;
 
 // What a receive event brings: the text or hex pairs to append (either may be empty), then the
-// received count's text, then whether the display empties itself.
+// received count's text (none for a send), then whether the display empties itself.
 struct Arrival {
     QString text;
     QByteArray hexPairs;
@@ -37,6 +37,9 @@ public:
     // Every byte is formatted and counted, stopped or not; a byte a text read held back (already
     // counted) is shown first.
     Arrival hex(const QByteArray& received, bool autoClear, const QDateTime& at = {});
+
+    // A send the port took, shown while 显示发送 is chosen; it counts toward nothing.
+    Arrival sent(const QByteArray& bytes, bool file, bool hex, const QDateTime& at);
 
     bool stopped() const { return m_stopped; }
     // The caption the stop button shows afterwards.

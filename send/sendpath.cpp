@@ -3,6 +3,7 @@
 
 #include "send/sendpath.h"
 
+#include "port/codepage.h"
 #include "port/serialcomponent.h"
 #include "send/sendlogic.h"
 
@@ -27,9 +28,17 @@ Message SendPath::send(QStringView box, bool hexSend)
 
 bool SendPath::sendBox(QStringView box, bool hexSend)
 {
-    if (hexSend)
-        return m_serial.output(SendLogic::hexBytes(box)) >= 0;
-    return m_serial.output(SendLogic::trimBlanks(box)) >= 0;
+    return output(
+        hexSend ? SendLogic::hexBytes(box) : CodePage::encode(SendLogic::trimBlanks(box)), false);
+}
+
+bool SendPath::output(const QByteArray& bytes, bool file)
+{
+    if (m_serial.output(bytes) < 0)
+        return false;
+    if (m_sentListener && !bytes.isEmpty())
+        m_sentListener(bytes, file);
+    return true;
 }
 
 bool SendPath::chooseFile(const QString& path)
@@ -60,7 +69,7 @@ Message SendPath::sendFile()
         return SendMessages::portClosed();
     if (m_fileText.isEmpty())
         return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
-    if (m_serial.output(SendLogic::trimBlankBytes(m_fileText)) < 0)
+    if (!output(SendLogic::trimBlankBytes(m_fileText), true))
         return SendMessages::outputFull();
     return {};
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 class SerialComponent;
@@ -30,14 +31,23 @@ public:
     // close that drops it counts nothing.
     bool sendBox(QStringView box, bool hexSend);
 
+    // Told of every send the port took, with its bytes and whether they are a file's.
+    void setSentListener(std::function<void(const QByteArray&, bool file)> listener)
+    {
+        m_sentListener = std::move(listener);
+    }
+
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
     bool chooseFile(const QString& path);
     // Sends the content read at the last choice, only 0x20 trimmed at the ends.
     Message sendFile();
 
 private:
+    bool output(const QByteArray& bytes, bool file);
+
     SerialComponent& m_serial;
     QByteArray m_fileText;
+    std::function<void(const QByteArray&, bool)> m_sentListener;
 };
 
 // The state table of automatic sending.

@@ -3,6 +3,7 @@
 
 // The context menus and start-up options, through right clicks and menu clicks on the window;
 // and the receive display as a screen reader reads it.
+#include "port/codepage.h"
 #include "receive/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
@@ -121,16 +122,41 @@ private Q_SLOTS:
         QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
     }
 
-    // Ticked in the receive box's menu, the next arrival begins with the clock's time; remembered.
-    void timestamps()
+    // Over a pseudo-terminal with the device answering: the send on its own line, the reply's stamp
+    // with the time since the port reported the send written. The saved record holds what is
+    // shown, the capture log only what came; the choices are remembered.
+    void protocolViewOnPty()
     {
-        const QString settings = m_dir.filePath(u"stamps.conf"_s);
-        start([&](FakePlatform& fakes) { fakes.optionsFile = settings; });
+        qputenv("HOME", QFile::encodeName(m_dir.path()));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"COMDATA"_s));
+        CodePage::setSystemOverride("GBK");
+        const QString settings = m_dir.filePath(u"protocol.conf"_s);
+        startOnPty([&](FakePlatform& fakes) { fakes.optionsFile = settings; });
         fakes->clock.time = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59));
+        type("TxtSend", u"AT"_s);
+        const QString log = m_dir.filePath(u"protocol.log"_s);
+        fakes->dialogs.nextSaveFile = log;
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
         choose(rightClick(receiveArea()), u"时间戳"_s);
-        fakes->device->deliver("ab");
-        QTRY_COMPARE(shown("TxtReceive"), u"[23:59:59.000] ab"_s);
+        choose(rightClick(receiveArea()), u"显示发送"_s);
+
+        click("CmdSend");
+        QCOMPARE(pty->readPumping(2), "AT");
+        QTRY_COMPARE(window->sentCount(), 2);
+        fakes->clock.time = fakes->clock.time.addMSecs(25);
+        QVERIFY(pty->write("OK\r\n"));
+        const QString exchange = u"[23:59:59.000] 发→ AT\n[23:59:59.025 +25 ms] 收← OK\r\n"_s;
+        QTRY_COMPARE(shown("TxtReceive"), exchange);
+        QCOMPARE(window->receivedCount(), 4);
+
+        click("CmdSaveDisp");
+        const QString saved = CodePage::decode(contents(m_dir.filePath(u"COMDATA/1.txt"_s)));
+        CodePage::setSystemOverride({});
+        QVERIFY2(saved.contains(u"+25 ms] 收← OK"_s), qPrintable(saved));
+        choose(rightClick(receiveArea()), u"停止记录"_s);
+        QCOMPARE(contents(log), "OK\r\n");
         QVERIFY(contents(settings).contains("timestamps=true"));
+        QVERIFY(contents(settings).contains("show-sent=true"));
     }
 
     // Applied to the open port at once, and again at each opening. Remembered with the log's

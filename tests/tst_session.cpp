@@ -159,11 +159,11 @@ private Q_SLOTS:
         row("stopped: hex shown", u"stop; hex x"_s, u"78 |RX:1|0"_s);
         row("the 65535th byte clears", u"auto; text* 65534; text* 1"_s, u"|RX:65535|1"_s);
         row("not again before a further 65535", u"auto; text* 65535; text* 65534"_s,
-            u"…|RX:131069|1"_s);
+            u"65534…aaaa|RX:131069|1"_s);
         row("again after a further 65535", u"auto; text* 65535; text* 65535"_s, u"|RX:131070|2"_s);
         row("reset puts the mark back", u"auto; text* 65535; text* 9; reset; text* 65535"_s,
             u"|RX:65535|2"_s);
-        row("unticked never clears", u"text* 65535; text* 65535"_s, u"…|RX:131070|0"_s);
+        row("unticked never clears", u"text* 65535; text* 65535"_s, u"131070…aaaa|RX:131070|0"_s);
         row("stamps: LF, CR LF (split), lone CR begin lines",
             u"stamps; text a%0Ab%0D; text %0Ac%0Dd"_s,
             u"[00:00:00.000] a\n[00:00:00.000] b\r\n[00:00:00.000] c\r[00:00:00.000] d|RX:8|0"_s);
@@ -174,12 +174,29 @@ private Q_SLOTS:
             u"[00:00:00.000] 61 00 62   a.b\n[00:00:00.099] 63 |RX:4|0"_s);
         row("clearing begins a stamped line", u"stamps; text a; clear; text b"_s,
             u"[00:00:00.000] b|RX:2|0"_s);
+        row("sent lines between received ones; the first line back timed from the write",
+            u"stamps; show; text ab; at 5; sent AT%0D%0A; at 7; written; at 19; text OK%0D%0A; text x"_s,
+            u"[00:00:00.000] 收← ab\n[00:00:00.005] 发→ AT\n[00:00:00.019 +12 ms] 收← OK\r\n"
+            u"[00:00:00.019] 收← x|RX:7|0"_s);
+        row("each line of a send begins its own; no write reported, no time",
+            u"show; stamps; sent a%0D%0Ab%0D; text c"_s,
+            u"[00:00:00.000] 发→ a\r\n[00:00:00.000] 发→ b\n[00:00:00.000] 收← c|RX:1|0"_s);
+        row("hex: a send closes the frame, with its own characters",
+            u"show; chars; hex a; sentx %01%03; hex b"_s,
+            u"收← 61   a\n发→ 01 03   ..\n收← 62 |RX:2|0"_s);
+        row("a file shows its first 256 bytes and its size", u"show; file 300"_s,
+            u"271…aaaa…(共 300 字节)\n||0"_s);
+        row("a stopped text display shows no send", u"show; stop; sent x; stop; text y"_s,
+            u"收← y|RX:1|0"_s);
     }
 
     // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are shown so; "text* N" and
     // "hex* N" for N bytes 'a'; "stop" toggles the display; "auto" ticks automatic clearing;
-    // "reset" resets the counters; "stamps", "frame MS" and "chars" choose the protocol view, "at
-    // MS" sets the time of the next arrivals, "clear" clears the display.
+    // "reset" resets the counters; "stamps", "frame MS", "chars" and "show" choose the protocol
+    // view, "at MS" sets the time of the next arrivals, "clear" clears the display; "sent BYTES"
+    // and "sentx BYTES" are sends shown in the text or hex display, "file N" a file of N bytes,
+    // "written" the port reporting them written. Past 100 characters, only the count and the end
+    // of what is shown are compared.
     void receive()
     {
         QFETCH(QString, steps);
@@ -207,11 +224,20 @@ private Q_SLOTS:
                 shown.clear();
             } else if (verb == u"at")
                 at = QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addMSecs(arg.toInt());
+            else if (verb == u"written")
+                path.protocol().written(at);
             choices.stamps |= verb == u"stamps";
             choices.hexChars |= verb == u"chars";
+            choices.showSent |= verb == u"show";
             if (verb == u"frame")
                 choices.frameMs = arg.toInt();
             path.protocol().setChoices(choices);
+            if (verb.startsWith(u"sent") || verb == u"file") {
+                const QByteArray bytes = verb == u"file"
+                    ? QByteArray(arg.toInt(), 'a')
+                    : QByteArray::fromPercentEncoding(arg.toLatin1());
+                shown += path.sent(bytes, verb == u"file", verb == u"sentx", at).text;
+            }
             if (!verb.startsWith(u"text") && !verb.startsWith(u"hex"))
                 continue;
             const QByteArray bytes = verb.endsWith(u'*')
@@ -224,8 +250,9 @@ private Q_SLOTS:
                 shown.clear();
             clears += last.clear;
         }
-        QCOMPARE(u"%1|%2|%3"_s.arg(shown.size() > 100 ? u"…"_s : shown, last.count).arg(clears),
-            expected);
+        if (shown.size() > 100)
+            shown = u"%1…%2"_s.arg(shown.size()).arg(shown.right(shown.endsWith(u'\n') ? 16 : 4));
+        QCOMPARE(u"%1|%2|%3"_s.arg(shown, last.count).arg(clears), expected);
     }
 
     void autoSend_data()

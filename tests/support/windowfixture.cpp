@@ -31,7 +31,7 @@ void WindowFixture::start(
     window->show();
 }
 
-void WindowFixture::startOnPty()
+void WindowFixture::startOnPty(const std::function<void(FakePlatform&)>& before)
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     const QString link = ComNames::devicesFolder() + u"/com1"_s;
@@ -40,7 +40,7 @@ void WindowFixture::startOnPty()
     pty = std::make_unique<PtyPair>();
     QVERIFY(QFile::link(pty->slavePath(), link));
     realSerial = std::make_unique<QtSerialComponent>();
-    start({}, realSerial.get());
+    start(before, realSerial.get());
     QVERIFY(realSerial->portOpen());
 }
 

@@ -23,7 +23,7 @@ public:
         const std::function<void(FakePlatform&)>& before = {}, SerialComponent* realPort = nullptr);
     // The same on the real serial component, with COM1 a link to a fresh pseudo-terminal pair in a
     // private devices folder.
-    void startOnPty();
+    void startOnPty(const std::function<void(FakePlatform&)>& before = {});
     // Destroys the window (and then the real component); false when a top-level window outlived it.
     bool finish();
 
