@@ -43,6 +43,9 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    // The same as milliseconds since the epoch; the system's clock answers without the time
+    // zone's lookups that a local QDateTime costs.
+    virtual qint64 nowMs() const { return now().toMSecsSinceEpoch(); }
     virtual int saveNoticeMs() const { return 5000; }
 };
 

@@ -28,4 +28,5 @@ bool installChineseQtTexts();
 class SystemClock : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
+    qint64 nowMs() const override { return QDateTime::currentMSecsSinceEpoch(); }
 };

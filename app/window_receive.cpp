@@ -15,13 +15,12 @@ void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received)
 {
     if (commEvent == SerialComponent::EventReceive) {
         const bool hex = ticked(ChkHexReceive);
-        const QDateTime at
-            = m_receive.protocol().active(hex) ? m_platform.clock->now() : QDateTime();
+        const qint64 at = m_receive.protocol().active(hex) ? m_platform.clock->nowMs() : 0;
         showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)
                         : m_receive.text(received, ticked(ChkAutoClear), at));
     } else if (commEvent == SerialComponent::EventSend) {
         if (m_receive.protocol().awaitsWritten())
-            m_receive.protocol().written(m_platform.clock->now());
+            m_receive.protocol().written(m_platform.clock->nowMs());
         CountSentText();
     } else if (commEvent == SerialComponent::EventDeviceLost)
         showPort(m_port.lost());
@@ -52,7 +51,7 @@ void MainWindow::showArrival(const Arrival& arrival)
 void MainWindow::showSent(const QByteArray& bytes, bool file)
 {
     if (m_receive.protocol().choices().showSent)
-        showArrival(m_receive.sent(bytes, file, ticked(ChkHexReceive), m_platform.clock->now()));
+        showArrival(m_receive.sent(bytes, file, ticked(ChkHexReceive), m_platform.clock->nowMs()));
 }
 
 void MainWindow::showReceivedCount()

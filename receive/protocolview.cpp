@@ -6,14 +6,14 @@
 #include "port/codepage.h"
 #include "receive/hexformat.h"
 
+#include <QDateTime>
+
 #include <utility>
 
 namespace {
 
 // Hexadecimal has no line breaks of its own: without a chosen gap, frames split at this one.
 constexpr int hexFrameMs = 50;
-
-QString stamp(const QDateTime& at) { return at.toString(QStringLiteral("[HH:mm:ss.zzz")); }
 
 QByteArray characters(const QByteArray& bytes)
 {
@@ -25,43 +25,86 @@ QByteArray characters(const QByteArray& bytes)
 
 } // namespace
 
-// The stamp of the first line back after a send ends with the time the reply took.
-QString ProtocolFormatter::lineHead(const QDateTime& at)
+// A time zone's offset changes on a minute's boundary, at most a few times a year: it is looked up
+// once a minute, not at every arrival.
+QString ProtocolFormatter::stamp(qint64 at)
 {
-    QString head;
-    if (m_choices.stamps) {
-        head = stamp(at);
-        if (m_replyDue && m_choices.showSent && m_writtenMs >= 0)
-            head += QStringLiteral(" +%1 ms").arg(at.toMSecsSinceEpoch() - m_writtenMs);
-        head += QStringLiteral("] ");
+    constexpr qint64 minuteMs = 60 * 1000, dayMs = 24 * 60 * minuteMs;
+    const qint64 minute = at >= 0 ? at / minuteMs : (at - minuteMs + 1) / minuteMs;
+    if (minute != m_offsetMinute) {
+        m_offsetMinute = minute;
+        m_offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(at).offsetFromUtc()) * 1000;
     }
-    m_replyDue = false;
-    if (m_choices.showSent)
-        head += QStringLiteral("收← ");
-    return head;
+    const qint64 ms = ((at + m_offsetMs) % dayMs + dayMs) % dayMs;
+    const int field[] = { int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60) };
+    QString out(13, QLatin1Char('0'));
+    out[0] = u'[';
+    for (int k = 0; k < 3; ++k) {
+        out[1 + 3 * k] = QLatin1Char(char('0' + field[k] / 10));
+        out[2 + 3 * k] = QLatin1Char(char('0' + field[k] % 10));
+        out[3 + 3 * k] = k < 2 ? u':' : u'.';
+    }
+    const int milli = int(ms % 1000);
+    out[10] = QLatin1Char(char('0' + milli / 100));
+    out[11] = QLatin1Char(char('0' + milli / 10 % 10));
+    out[12] = QLatin1Char(char('0' + milli % 10));
+    return out;
 }
 
-QString ProtocolFormatter::text(const QString& text, const QDateTime& at)
+// The stamp of the first line back after a send ends with the time the reply took. Every line
+// of one arrival has the same head, made once.
+QString ProtocolFormatter::lineHead(qint64 ms)
 {
-    const qint64 ms = at.toMSecsSinceEpoch();
+    const QString direction = m_choices.showSent ? QStringLiteral("收← ") : QString();
+    if (std::exchange(m_replyDue, false) && m_choices.stamps && m_choices.showSent
+        && m_writtenMs >= 0)
+        return stamp(ms) + QStringLiteral(" +%1 ms] ").arg(ms - m_writtenMs) + direction;
+    if (m_headMs != ms) {
+        m_head = (m_choices.stamps ? stamp(ms) + QStringLiteral("] ") : QString()) + direction;
+        m_headMs = ms;
+    }
+    return m_head;
+}
+
+QString ProtocolFormatter::text(const QString& text, qint64 ms)
+{
+    const qsizetype size = text.size();
     QString out;
+    out.reserve(size + 32);
     // A read that only held back part of a character shows nothing, but a byte came.
-    if (!text.isEmpty() && m_choices.frameMs > 0 && !m_lineStart
-        && ms - m_lastMs >= m_choices.frameMs) {
+    if (size > 0 && m_choices.frameMs > 0 && !m_lineStart && ms - m_lastMs >= m_choices.frameMs) {
         out += QLatin1Char('\n');
         m_lineStart = true;
     }
     m_lastMs = ms;
-    for (const QChar ch : text) {
-        if (std::exchange(m_afterCr, false) && ch == u'\n') {
-            out += ch;
-            continue;
-        }
+    const QChar* chars = text.constData();
+    qsizetype at0 = 0;
+    if (size > 0 && std::exchange(m_afterCr, false) && chars[0] == u'\n') {
+        out += QLatin1Char('\n'); // the rest of a CR LF
+        at0 = 1;
+    }
+    // Line by line: a line runs to its line break, a CR LF being one.
+    while (at0 < size) {
         if (m_lineStart)
-            out += lineHead(at);
-        out += ch;
-        m_lineStart = ch == u'\n' || ch == u'\r';
-        m_afterCr = ch == u'\r';
+            out += lineHead(ms);
+        qsizetype end = at0;
+        while (end < size && chars[end] != u'\n' && chars[end] != u'\r')
+            ++end;
+        if (end == size) {
+            out.append(chars + at0, size - at0);
+            m_lineStart = false;
+            break;
+        }
+        qsizetype next = end + 1;
+        if (chars[end] == u'\r') {
+            if (next == size)
+                m_afterCr = true;
+            else if (chars[next] == u'\n')
+                ++next;
+        }
+        out.append(chars + at0, next - at0);
+        m_lineStart = true;
+        at0 = next;
     }
     return out;
 }
@@ -78,13 +121,12 @@ QByteArray ProtocolFormatter::frameEnd()
     return out;
 }
 
-ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, const QDateTime& at)
+ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, qint64 ms)
 {
-    const qint64 ms = at.toMSecsSinceEpoch();
     const int gap = m_choices.frameMs > 0 ? m_choices.frameMs : hexFrameMs;
     Hex out;
     if (m_lineStart || ms - m_lastMs >= gap) {
-        out.head = QString::fromLatin1(frameEnd()) + lineHead(at);
+        out.head = QString::fromLatin1(frameEnd()) + lineHead(ms);
         m_lineStart = false;
     }
     m_lastMs = ms;
@@ -94,7 +136,7 @@ ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, const QDa
     return out;
 }
 
-QString ProtocolFormatter::sent(const QByteArray& bytes, bool file, bool hex, const QDateTime& at)
+QString ProtocolFormatter::sent(const QByteArray& bytes, bool file, bool hex, qint64 at)
 {
     const QByteArray shown = file ? bytes.first(qMin<qsizetype>(bytes.size(), fileShown)) : bytes;
     QString line
@@ -133,10 +175,10 @@ QString ProtocolFormatter::sent(const QByteArray& bytes, bool file, bool hex, co
     return line;
 }
 
-void ProtocolFormatter::written(const QDateTime& at)
+void ProtocolFormatter::written(qint64 at)
 {
     if (m_replyDue)
-        m_writtenMs = at.toMSecsSinceEpoch();
+        m_writtenMs = at;
 }
 
 void ProtocolFormatter::reset()

@@ -4,8 +4,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
+
+#include <limits>
 
 // The receive display's optional lines: a time stamp where each line begins, a new line after an
 // idle gap, in hexadecimal each frame's bytes as characters, and what was sent on lines of its
@@ -23,32 +24,39 @@ public:
     static constexpr int fileShown = 256;
 
     const Choices& choices() const { return m_choices; }
-    void setChoices(const Choices& choices) { m_choices = choices; }
+    void setChoices(const Choices& choices)
+    {
+        m_choices = choices;
+        m_headMs = noHead;
+    }
     bool active(bool hex) const
     {
         return m_choices.stamps || m_choices.frameMs > 0 || (hex && m_choices.hexChars)
             || m_choices.showSent;
     }
 
-    // What to append for what arrived at the given time; every byte of one arrival shares it.
-    QString text(const QString& text, const QDateTime& at);
+    // What to append for what arrived at the given time (milliseconds since the epoch); every
+    // byte of one arrival shares it.
+    QString text(const QString& text, qint64 at);
     // A frame's character column is known only when the next frame begins, so it is appended
     // then, before that frame's line break. The head (line break, stamp, direction) comes first.
     struct Hex {
         QString head;
         QByteArray pairs;
     };
-    Hex hex(const QByteArray& bytes, const QDateTime& at);
+    Hex hex(const QByteArray& bytes, qint64 at);
     // A send the port took, as its own line in the display's mode; a file's only begins.
-    QString sent(const QByteArray& bytes, bool file, bool hex, const QDateTime& at);
+    QString sent(const QByteArray& bytes, bool file, bool hex, qint64 at);
     // The port reported every byte sent so far written: a reply is timed from here.
-    void written(const QDateTime& at);
+    void written(qint64 at);
     bool awaitsWritten() const { return m_choices.stamps && m_choices.showSent && m_replyDue; }
     // The display was emptied: the next byte begins a line.
     void reset();
 
 private:
-    QString lineHead(const QDateTime& at);
+    QString lineHead(qint64 at);
+    // "[HH:mm:ss.zzz" in local time.
+    QString stamp(qint64 at);
     QByteArray frameEnd();
 
     Choices m_choices;
@@ -58,4 +66,9 @@ private:
     QByteArray m_frame; // the open frame's bytes, for the character column
     bool m_replyDue = false; // something was sent and nothing has come back since
     qint64 m_writtenMs = -1; // when the port last reported it all written, while a reply is due
+    static constexpr qint64 noHead = std::numeric_limits<qint64>::min();
+    QString m_head; // the head of a line for the time m_headMs
+    qint64 m_headMs = noHead;
+    qint64 m_offsetMinute = noHead; // the minute the local time's offset was looked up for
+    qint64 m_offsetMs = 0;
 };

@@ -7,7 +7,7 @@
 #include "receive/counters.h"
 #include "receive/hexformat.h"
 
-Arrival ReceivePath::text(const QByteArray& received, bool autoClear, const QDateTime& at)
+Arrival ReceivePath::text(const QByteArray& received, bool autoClear, qint64 at)
 {
     Arrival arrival;
     QString text = m_serial.textOf(received);
@@ -20,7 +20,7 @@ Arrival ReceivePath::text(const QByteArray& received, bool autoClear, const QDat
     return arrival;
 }
 
-Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, const QDateTime& at)
+Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, qint64 at)
 {
     Arrival arrival;
     const QByteArray bytes = m_serial.bytesOf(received);
@@ -37,7 +37,7 @@ Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, const QDate
     return arrival;
 }
 
-Arrival ReceivePath::sent(const QByteArray& bytes, bool file, bool hex, const QDateTime& at)
+Arrival ReceivePath::sent(const QByteArray& bytes, bool file, bool hex, qint64 at)
 {
     Arrival arrival;
     // A stopped text display shows nothing new; the hexadecimal one shows every byte.

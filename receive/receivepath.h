@@ -33,13 +33,13 @@ public:
     // miscounted by re-encoding the decoded text. While the display is stopped the text is counted
     // and dropped.
     // `at` is when it arrived, read only while protocol().active().
-    Arrival text(const QByteArray& received, bool autoClear, const QDateTime& at = {});
+    Arrival text(const QByteArray& received, bool autoClear, qint64 at = 0);
     // Every byte is formatted and counted, stopped or not; a byte a text read held back (already
     // counted) is shown first.
-    Arrival hex(const QByteArray& received, bool autoClear, const QDateTime& at = {});
+    Arrival hex(const QByteArray& received, bool autoClear, qint64 at = 0);
 
     // A send the port took, shown while 显示发送 is chosen; it counts toward nothing.
-    Arrival sent(const QByteArray& bytes, bool file, bool hex, const QDateTime& at);
+    Arrival sent(const QByteArray& bytes, bool file, bool hex, qint64 at);
 
     bool stopped() const { return m_stopped; }
     // The caption the stop button shows afterwards.

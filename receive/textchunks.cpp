@@ -6,11 +6,17 @@
 #include <QLatin1StringView>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 // Characters a chunk holds before the next one begins. Edits split a chunk that grows past it.
 constexpr qsizetype chunkChars = 16384;
+// Characters beyond Latin-1 a Latin-1 chunk keeps beside its bytes; one more and the chunk is
+// held as UTF-16. At this bound they cost an eighth of a byte a character, a tenth of UTF-16's.
+constexpr size_t maxExtras = chunkChars / 32;
+// What a Latin-1 chunk's byte holds where the character is kept beside it.
+constexpr char standIn = '?';
 
 template <typename Ch> bool fitsLatin1(const Ch* data, qsizetype count)
 {
@@ -50,7 +56,68 @@ char16_t TextChunks::at(qint64 pos) const
     const size_t c = chunkAt(pos);
     const Chunk& chunk = m_chunks[c];
     const qsizetype offset = qsizetype(pos - m_chunkStarts[c]);
-    return chunk.isWide ? chunk.wide.at(offset).unicode() : uchar(chunk.latin.at(offset));
+    if (chunk.isWide)
+        return chunk.wide.at(offset).unicode();
+    const auto extra = std::lower_bound(chunk.extraAt.begin(), chunk.extraAt.end(), offset);
+    if (extra != chunk.extraAt.end() && *extra == offset)
+        return chunk.extras[size_t(extra - chunk.extraAt.begin())];
+    return uchar(chunk.latin.at(offset));
+}
+
+QString TextChunks::Chunk::toString() const
+{
+    if (isWide)
+        return wide;
+    QString text = QString::fromLatin1(latin);
+    for (size_t k = 0; k < extras.size(); ++k)
+        text[extraAt[k]] = QChar(extras[k]);
+    return text;
+}
+
+void TextChunks::Chunk::widen()
+{
+    wide = toString();
+    wide.reserve(chunkChars);
+    latin = QByteArray();
+    std::vector<quint16>().swap(extraAt);
+    std::vector<char16_t>().swap(extras);
+    isWide = true;
+}
+
+template <typename Ch> void TextChunks::Chunk::append(const Ch* data, qsizetype count)
+{
+    if (!isWide && !fitsLatin1(data, count)) {
+        size_t beyond = 0;
+        for (qsizetype k = 0; k < count; ++k)
+            beyond += data[k] > 0xFF;
+        if (extras.size() + beyond > maxExtras)
+            widen();
+    }
+    if (isWide) {
+        if constexpr (sizeof(Ch) == 1)
+            wide.append(QLatin1StringView(reinterpret_cast<const char*>(data), count));
+        else
+            wide.append(QStringView(data, count));
+        return;
+    }
+    if (latin.capacity() < chunkChars)
+        latin.reserve(chunkChars);
+    const qsizetype old = latin.size();
+    latin.resize(old + count);
+    char* out = latin.data() + old;
+    if constexpr (sizeof(Ch) == 1) {
+        std::memcpy(out, data, size_t(count));
+    } else {
+        for (qsizetype k = 0; k < count; ++k) {
+            if (data[k] > 0xFF) {
+                extraAt.push_back(quint16(old + k));
+                extras.push_back(data[k]);
+                out[k] = standIn;
+            } else {
+                out[k] = char(data[k]);
+            }
+        }
+    }
 }
 
 QString TextChunks::mid(qint64 from, qint64 count) const
@@ -79,27 +146,7 @@ template <typename Ch> void TextChunks::appendChunked(const Ch* data, qsizetype 
         }
         Chunk& chunk = m_chunks.back();
         const qsizetype n = std::min(count - done, chunkChars - chunk.size());
-        const Ch* piece = data + done;
-        if (!chunk.isWide && !fitsLatin1(piece, n)) {
-            chunk.wide = QString::fromLatin1(chunk.latin);
-            chunk.wide.reserve(chunkChars);
-            chunk.latin = QByteArray();
-            chunk.isWide = true;
-        }
-        if (chunk.isWide) {
-            if constexpr (sizeof(Ch) == 1)
-                chunk.wide.append(QLatin1StringView(reinterpret_cast<const char*>(piece), n));
-            else
-                chunk.wide.append(QStringView(piece, n));
-        } else {
-            if (chunk.latin.capacity() < chunkChars)
-                chunk.latin.reserve(chunkChars);
-            const qsizetype old = chunk.latin.size();
-            chunk.latin.resize(old + n);
-            char* out = chunk.latin.data() + old;
-            for (qsizetype k = 0; k < n; ++k)
-                out[k] = char(piece[k]);
-        }
+        chunk.append(data + done, n);
         m_length += n;
         done += n;
     }
@@ -126,12 +173,9 @@ void TextChunks::replaceChunks(size_t first, size_t last, QStringView text)
     for (qsizetype from = 0; from < text.size(); from += size) {
         const QStringView part = text.mid(from, size);
         Chunk chunk;
-        if (fitsLatin1(part.utf16(), part.size())) {
-            chunk.latin = part.toLatin1();
-        } else {
-            chunk.isWide = true;
-            chunk.wide = part.toString();
-        }
+        chunk.append(part.utf16(), part.size());
+        chunk.latin.squeeze();
+        chunk.wide.squeeze();
         pieces.push_back(std::move(chunk));
     }
     m_chunks.erase(m_chunks.begin() + qptrdiff(first), m_chunks.begin() + qptrdiff(last));
@@ -189,6 +233,8 @@ qint64 TextChunks::memoryUsed() const
     qint64 bytes = qint64(m_chunks.capacity() * sizeof(Chunk))
         + qint64(m_chunkStarts.capacity() * sizeof(qint64));
     for (const Chunk& chunk : m_chunks)
-        bytes += chunk.isWide ? chunk.wide.capacity() * 2 : chunk.latin.capacity();
+        bytes += chunk.isWide
+            ? chunk.wide.capacity() * 2
+            : chunk.latin.capacity() + chunk.extraAt.capacity() * 2 + chunk.extras.capacity() * 2;
     return bytes;
 }

@@ -13,9 +13,11 @@
 #include <vector>
 
 // The characters of the receive display and nothing else: no rows, no caret. They are kept in
-// chunks of up to 16 K characters, each at one byte a character while all of its characters fit
-// in Latin-1 (hex pairs and ASCII text always do), so a display of hex pairs costs a byte a
-// character. Reads are mostly sequential: the chunk the last read landed in is tried first.
+// chunks of up to 16 K characters, each at one byte a character while its characters fit in
+// Latin-1 (hex pairs and ASCII text always do), so a display of hex pairs costs a byte a
+// character. A few others (a mark at each line's start) are kept beside the bytes, at 4 bytes
+// each; a chunk with many more is held as UTF-16. Reads are mostly sequential: the chunk the
+// last read landed in is tried first.
 class TextChunks {
 public:
     qint64 length() const { return m_length; }
@@ -42,8 +44,14 @@ private:
         QByteArray latin;
         QString wide;
         bool isWide = false;
+        // In a Latin-1 chunk, the characters beyond Latin-1: where each stands (its byte in
+        // `latin` is a stand-in), ascending, and what it is.
+        std::vector<quint16> extraAt;
+        std::vector<char16_t> extras;
         qsizetype size() const { return isWide ? wide.size() : latin.size(); }
-        QString toString() const { return isWide ? wide : QString::fromLatin1(latin); }
+        QString toString() const;
+        template <typename Ch> void append(const Ch* data, qsizetype count);
+        void widen();
     };
 
     template <typename Ch> void appendChunked(const Ch* data, qsizetype count);
@@ -66,14 +74,38 @@ template <typename F> void TextChunks::forEachSpan(qint64 from, qint64 to, F&& f
     qint64 pos = from;
     while (pos < to && c < m_chunks.size()) {
         const Chunk& chunk = m_chunks[c];
-        const qsizetype offset = qsizetype(pos - m_chunkStarts[c]);
-        const qsizetype count = qsizetype(std::min<qint64>(chunk.size() - offset, to - pos));
-        const bool more = chunk.isWide
-            ? f(reinterpret_cast<const char16_t*>(chunk.wide.constData()) + offset, count, pos)
-            : f(reinterpret_cast<const uchar*>(chunk.latin.constData()) + offset, count, pos);
-        if (!more)
-            return;
-        pos += count;
+        const qint64 start = m_chunkStarts[c];
+        const qsizetype offset = qsizetype(pos - start);
+        const qsizetype end = offset + qsizetype(std::min<qint64>(chunk.size() - offset, to - pos));
+        if (chunk.isWide) {
+            if (!f(reinterpret_cast<const char16_t*>(chunk.wide.constData()) + offset, end - offset,
+                    pos))
+                return;
+        } else {
+            // Latin-1 runs, and between them runs of the characters kept beside.
+            const uchar* latin = reinterpret_cast<const uchar*>(chunk.latin.constData());
+            size_t e = size_t(std::lower_bound(chunk.extraAt.begin(), chunk.extraAt.end(), offset)
+                - chunk.extraAt.begin());
+            qsizetype at = offset;
+            while (at < end) {
+                const qsizetype next
+                    = e < chunk.extraAt.size() ? std::min<qsizetype>(chunk.extraAt[e], end) : end;
+                if (next > at && !f(latin + at, next - at, start + at))
+                    return;
+                at = next;
+                size_t run = e;
+                while (run < chunk.extraAt.size() && run - e < size_t(end - at)
+                    && chunk.extraAt[run] == at + qsizetype(run - e))
+                    ++run;
+                if (run > e) {
+                    if (!f(chunk.extras.data() + e, qsizetype(run - e), start + at))
+                        return;
+                    at += qsizetype(run - e);
+                    e = run;
+                }
+            }
+        }
+        pos = start + end;
         ++c;
     }
 }

@@ -165,6 +165,29 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(*m_view), freshRows(expected));
     }
 
+    // Lines that each begin with a few characters beyond Latin-1, over several chunks, edited
+    // across a chunk's end, then a run of many such characters: every character stays as it was.
+    void keepsMarksAmongLatin1()
+    {
+        QString model;
+        for (int k = 0; k < 1500; ++k) {
+            const QString line
+                = u"[12:00:00.%1] 收← OK\r\n"_s.arg(k % 1000, 3, 10, QLatin1Char('0'));
+            m_view->appendText(line);
+            model += line;
+        }
+        m_view->setSelection(16380, 16390);
+        m_view->insertText(u"→é"_s);
+        model.replace(16380, 10, u"→é"_s);
+        m_view->setSelection(100, 20000);
+        m_view->deleteSelection();
+        model.remove(100, 19900);
+        const QString wide = u"中文，"_s.repeated(400);
+        m_view->appendText(wide);
+        model += wide;
+        QCOMPARE(m_view->text(), model);
+    }
+
     // However the text arrived and was edited, its rows are those it gets when laid out afresh,
     // at the width it was laid out at first and at another.
     void layoutMatchesFreshLayout_data()

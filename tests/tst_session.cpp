@@ -210,7 +210,8 @@ private Q_SLOTS:
         QString shown;
         Arrival last;
         ProtocolFormatter::Choices choices;
-        QDateTime at(QDate(2026, 1, 1), QTime(0, 0));
+        const qint64 midnight = QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
+        qint64 at = midnight;
         for (const QString& step : steps.split(u"; "_s)) {
             const QString verb = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
             if (verb == u"stop")
@@ -223,7 +224,7 @@ private Q_SLOTS:
                 path.displayCleared();
                 shown.clear();
             } else if (verb == u"at")
-                at = QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addMSecs(arg.toInt());
+                at = midnight + arg.toInt();
             else if (verb == u"written")
                 path.protocol().written(at);
             choices.stamps |= verb == u"stamps";
