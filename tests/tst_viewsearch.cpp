@@ -42,8 +42,8 @@ private Q_SLOTS:
             << u"cd ab"_s << u"ab"_s << false << false << 1LL << true << 3LL;
         QTest::newRow("bytes in hex, however spaced and in either case")
             << u"10 13 01 0A "_s << u" 010a"_s << false << true << 0LL << false << 6LL;
-        QTest::newRow("hex: digits in a time stamp are no byte")
-            << u"[12:00:01.003] 01 03 "_s << u"01"_s << false << true << 0LL << false << 15LL;
+        QTest::newRow("hex: digits of a stamp are no byte")
+            << u"[12:00:01.012] +12 ms 12 "_s << u"12"_s << false << true << 0LL << false << 22LL;
         QTest::newRow("hex: pairs are bytes only in the hex display")
             << u"01 03 "_s << u"0103"_s << false << false << 0LL << false << -1LL;
         QTest::newRow("hex: other needles are text")
