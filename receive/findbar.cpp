@@ -17,9 +17,9 @@
 namespace {
 
 // A slice ends after this long, so the window answers within a frame or two whatever the size.
-constexpr qint64 sliceMs = 20;
+constexpr qint64 sliceMs = 15;
 // Characters looked at between two looks at the clock.
-constexpr qint64 stepChars = qint64(1) << 20;
+constexpr qint64 stepChars = qint64(1) << 18;
 // A selection longer than this, or of more than one line, is not taken as the needle.
 constexpr qint64 longestPrefill = 256;
 
