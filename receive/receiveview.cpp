@@ -262,6 +262,9 @@ void ReceiveView::changeEvent(QEvent* event)
         m_pacer.rowsChanged();
         ensureCaretVisible();
         m_pacer.repaintAll();
+        // The bar takes the box's text size too, and with it a new height.
+        if (m_find->isVisible())
+            showFindBar(true);
     }
 }
 
