@@ -28,7 +28,7 @@ public:
     bool viewKey(QKeyEvent* event, bool apply);
     // The text changed other than at its end: a search under way stops.
     void textReplaced();
-    // What to highlight in view; empty while the bar is hidden.
+    // What the bar looks for; the view marks it in the rows in view while the bar shows.
     const SearchPattern& pattern() const { return m_pattern; }
     // The needle, the case box or the display's mode changed.
     void patternChanged();
