@@ -495,6 +495,9 @@ void MainWindow::connectHandlers()
     connect(&m_port.watch(), &DeviceWatch::returned, this, &MainWindow::MSComm_DeviceReturned);
     connect(CmdClearReceive, &QPushButton::clicked, this, &MainWindow::CmdClearReceive_Click);
     connect(CmdStopdisp, &QPushButton::clicked, this, &MainWindow::CmdStopdisp_Click);
+    const auto hexShown = [this] { TxtReceive->setHexDisplay(ticked(ChkHexReceive)); };
+    connect(ChkHexReceive, &QCheckBox::stateChanged, this, hexShown);
+    hexShown();
     connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
     connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::CmdSaveDisp_Click);
     connect(TmrSaveNotice, &QTimer::timeout, this, &MainWindow::TmrSaveNotice_Timer);

@@ -3,6 +3,7 @@
 
 #include "receive/receiveview.h"
 
+#include "receive/findbar.h"
 #include "receive/receiveaccessible.h"
 
 #include <QAccessible>
@@ -20,6 +21,7 @@ ReceiveView::ReceiveView(QWidget* parent)
     , m_painter(m_text, viewport())
     , m_pacer(this, m_text, m_painter)
     , m_input(this, m_text, m_painter, m_pacer)
+    , m_find(new FindBar(this))
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -63,6 +65,7 @@ void ReceiveView::setText(const QString& text)
     m_upstream = false;
     m_input.forgetColumn();
     m_pacer.reset();
+    m_find->textReplaced();
     readerAfterEdit(0, removed, text);
 }
 
@@ -120,6 +123,7 @@ void ReceiveView::removeRange(qint64 from, qint64 to)
 {
     const QString removed = readerBeforeEdit(from, to);
     m_text.remove(from, to - from);
+    m_find->textReplaced();
     m_cursor = m_anchor = from;
     // Removing what stood between a CR and an LF joins them into one break.
     if (!m_text.isCaretStop(m_cursor))
@@ -135,6 +139,7 @@ void ReceiveView::insertText(const QString& text)
         const qint64 at = m_cursor;
         readerBeforeEdit(at, at);
         m_text.insert(at, text);
+        m_find->textReplaced();
         m_cursor += text.size();
         if (!m_text.isCaretStop(m_cursor))
             m_cursor = m_text.nextStop(m_cursor);
@@ -142,6 +147,12 @@ void ReceiveView::insertText(const QString& text)
         readerAfterEdit(at, QString(), text);
     }
     afterEdit();
+}
+
+void ReceiveView::setHexDisplay(bool hex)
+{
+    m_hexDisplay = hex;
+    m_find->patternChanged();
 }
 
 void ReceiveView::afterAppend()
@@ -224,6 +235,22 @@ void ReceiveView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     m_pacer.relayoutInPlace([this] { updateMetrics(false); });
+    placeFindBar();
+}
+
+void ReceiveView::showFindBar(bool shown)
+{
+    setViewportMargins(0, 0, 0, shown ? m_find->sizeHint().height() : 0);
+    m_find->setVisible(shown);
+    placeFindBar();
+    m_pacer.relayoutInPlace([this] { updateMetrics(false); });
+    ensureCaretVisible();
+}
+
+void ReceiveView::placeFindBar()
+{
+    const QRect rows = viewport()->geometry();
+    m_find->setGeometry(rows.left(), rows.bottom() + 1, rows.width(), m_find->sizeHint().height());
 }
 
 void ReceiveView::changeEvent(QEvent* event)
@@ -235,6 +262,9 @@ void ReceiveView::changeEvent(QEvent* event)
         m_pacer.rowsChanged();
         ensureCaretVisible();
         m_pacer.repaintAll();
+        // The bar takes the box's text size too, and with it a new height.
+        if (m_find->isVisible())
+            showFindBar(true);
     }
 }
 
@@ -244,9 +274,16 @@ void ReceiveView::paintEvent(QPaintEvent* event)
 {
     m_pacer.painted();
     QPainter painter(viewport());
-    m_painter.paint(painter, event->region(), palette(),
-        { m_pacer.top(), selectionStart(), selectionEnd(), m_cursor, m_upstream,
-            hasFocus() && m_caretOn, m_input.preedit() });
+    ViewPainter::Scene scene { m_pacer.top(), selectionStart(), selectionEnd(), m_cursor,
+        m_upstream, hasFocus() && m_caretOn, m_input.preedit(), {} };
+    // Only the rows in view are searched, so this costs the same however long the text.
+    const SearchPattern& pattern = m_find->pattern();
+    if (m_find->isVisible() && !pattern.isEmpty()) {
+        const qint64 last = std::min(scene.top + m_pacer.pageRows(), m_text.rowCount() - 1);
+        scene.found = pattern.matches(
+            m_text, m_text.rowStart(scene.top) - pattern.length() + 1, m_text.rowEnd(last));
+    }
+    m_painter.paint(painter, event->region(), palette(), scene);
     // Told once a frame rather than once an append: data may arrive thousands of times a second.
     if (m_caretMoved && hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
@@ -260,7 +297,7 @@ bool ReceiveView::event(QEvent* event)
     // Keys this box takes must reach it even where the window has a shortcut on them.
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (m_input.handleKey(key, false)) {
+        if (m_find->viewKey(key, false) || m_input.handleKey(key, false)) {
             key->accept();
             return true;
         }
@@ -270,7 +307,7 @@ bool ReceiveView::event(QEvent* event)
 
 void ReceiveView::keyPressEvent(QKeyEvent* event)
 {
-    if (m_input.handleKey(event, true))
+    if (m_find->viewKey(event, true) || m_input.handleKey(event, true))
         event->accept();
     else
         QAbstractScrollArea::keyPressEvent(event);

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringView>
 
+class FindBar;
 class QAction;
 class QMenu;
 
@@ -28,7 +29,8 @@ class QMenu;
 // The view keeps the caret and the selection and makes every edit; the rest is in its pieces,
 // each with one job: the text and its rows (ViewText), how characters look and where they stand
 // (ViewPainter), when appends are shown and where the scroll bar stands (FramePacer), and what
-// the user does with keys, mouse, input methods, clipboard and edit menu (ViewInput).
+// the user does with keys, mouse, input methods, clipboard and edit menu (ViewInput), and the
+// find bar that Ctrl+F opens over its bottom (FindBar).
 class ReceiveView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -66,6 +68,10 @@ public:
     QMenu* createContextMenu();
     // Shown after the edit items and a separator; hidden ones are left out. Not owned.
     void setExtraActions(const QList<QAction*>& actions) { m_input.setExtraActions(actions); }
+
+    // Whether the display shows hexadecimal pairs, which the find bar then reads a needle of
+    // hexadecimal digits as.
+    void setHexDisplay(bool hex);
 
     // Rows as displayed: their count, and the characters of one, line break included.
     qint64 rowCount() const { return m_text.rowCount(); }
@@ -116,6 +122,7 @@ public:
 private:
     // ViewInput moves the caret and edits through the members below, as the view's own handlers.
     friend class ViewInput;
+    friend class FindBar;
 
     void updateMetrics(bool force);
     void afterAppend();
@@ -134,10 +141,16 @@ private:
     void readerAfterEdit(qint64 from, const QString& removed, const QString& inserted);
     void readerCaretMoved(bool selectionChanged);
 
+    // Shows or hides the find bar, keeping the rows clear of it.
+    void showFindBar(bool shown);
+    void placeFindBar();
+
     ViewText m_text;
     ViewPainter m_painter;
     FramePacer m_pacer;
     ViewInput m_input;
+    FindBar* m_find;
+    bool m_hexDisplay = false;
 
     qint64 m_cursor = 0;
     qint64 m_anchor = 0;

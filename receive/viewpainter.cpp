@@ -123,6 +123,9 @@ void ViewPainter::paint(
     painter.setFont(m_drawFont);
     const QColor textColour = colours.color(QPalette::Text);
     const QColor highlightedColour = colours.color(QPalette::HighlightedText);
+    // The selection's colour, faint, so the text keeps its own colour in any theme.
+    QColor foundColour = colours.color(QPalette::Highlight);
+    foundColour.setAlpha(80);
     const qint64 first = scene.top;
     const qint64 selFrom = scene.selectionStart;
     const qint64 selTo = scene.selectionEnd;
@@ -151,6 +154,15 @@ void ViewPainter::paint(
             const int y = int((row - first) * m_lineHeight);
             const qint64 end = layout.start + layout.chars.size();
             const auto selected = [&](qint64 pos) { return pos >= selFrom && pos < selTo; };
+            for (const auto& [from, to] : scene.found) {
+                if (from < end && to > layout.start) {
+                    const qreal left
+                        = layout.x[size_t(std::max(from, layout.start) - layout.start)];
+                    const qreal right = layout.x[size_t(std::min(to, end) - layout.start)];
+                    painter.fillRect(
+                        QRectF(margin + left, y, right - left, m_lineHeight), foundColour);
+                }
+            }
             if (selFrom < selTo && selFrom < end && selTo > layout.start) {
                 const qreal from = layout.x[size_t(std::max(selFrom, layout.start) - layout.start)];
                 const qreal to = layout.x[size_t(std::min(selTo, end) - layout.start)];

@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QPainter;
 class QPalette;
@@ -60,6 +62,7 @@ public:
         bool upstream = false;
         bool caretShown = false; // focused, and in the visible half of a blink
         QString preedit; // shown at the caret instead of it
+        std::vector<std::pair<qint64, qint64>> found; // matches of the find bar, marked
     };
     void paint(QPainter& painter, const QRegion& region, const QPalette& colours,
         const Scene& scene) const;

@@ -5,7 +5,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QScrollBar>
@@ -308,6 +311,42 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
         const QImage fresh = m_view->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QVERIFY(onScreen().convertToFormat(QImage::Format_RGB32) == fresh);
+    }
+
+    // Ctrl+F opens the bar over the bottom rows, which move up clear of it; Enter and F3 find the
+    // next match, also with the focus in the view, Shift the one before; Esc gives the focus back.
+    void findBarKeys()
+    {
+        m_view->appendText(u"beta Beta\nBETA "_s.repeated(30));
+        m_view->setCursorPosition(0);
+        m_view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        const QRect rows = m_view->viewport()->geometry();
+        QTest::keyClick(m_view.get(), Qt::Key_F, Qt::ControlModifier);
+        auto* bar = m_view->findChild<QWidget*>(u"findBar"_s);
+        QTRY_VERIFY(bar->isVisible() && bar->findChild<QLineEdit*>()->hasFocus());
+        QCOMPARE(bar->geometry().top(), m_view->viewport()->geometry().bottom() + 1);
+        QCOMPARE(bar->geometry().bottom(), rows.bottom());
+        const auto selected = [this] { return m_view->selectionStart(); };
+        QTest::keyClicks(QApplication::focusWidget(), u"beta"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(selected(), 0);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+        QTRY_COMPARE(selected(), 5);
+        QTest::mouseClick(bar->findChild<QCheckBox*>(), Qt::LeftButton);
+        m_view->setFocus();
+        QTest::keyClick(m_view.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QTRY_COMPARE(selected(), 0);
+        QTest::keyClick(m_view.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QTRY_COMPARE(selected(), 29 * 15); // round to the end, past "Beta" and "BETA"
+        QTest::keyClick(m_view.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), u"gamma"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ShiftModifier);
+        QTRY_COMPARE(bar->findChild<QLabel*>()->text(), u"未找到"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(m_view->hasFocus());
+        QVERIFY(bar->isHidden());
+        QCOMPARE(m_view->viewport()->geometry(), rows);
     }
 
     // Where there is a selection clipboard (X11): selecting sets it and a middle click pastes

@@ -8,6 +8,7 @@
 #include "app/qtplatform.h"
 #include "port/codepage.h"
 #include "port/devicewatch.h"
+#include "receive/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
 
@@ -74,7 +75,8 @@ class WindowTest : public QObject, WindowFixture {
     // "absent" (later opens of COM1 fail), "file CONTENT" (chosen; "file" alone: one that cannot be
     // read), "notice" (waits for the save notice to end), "ticks N" (waits for N more bytes sent
     // automatically), "unticks" (waits for the automatic send to stop itself), "frame"
-    // (closed by it), "key BOX Down|Return" (with the focus), "wheel BOX" (one notch down).
+    // (closed by it), "key BOX Down|Return" (with the focus), "wheel BOX" (one notch down),
+    // "find TEXT" (Ctrl+F in the receive box, the text, Enter).
     void run(const QString& step)
     {
         const QString verb = step.section(u' ', 0, 0);
@@ -97,6 +99,10 @@ class WindowTest : public QObject, WindowFixture {
             QWheelEvent wheel(at, box->mapToGlobal(at), {}, { 0, -120 }, Qt::NoButton,
                 Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(box, &wheel);
+        } else if (verb == u"find") {
+            QTest::keyClick(control("TxtReceive"), Qt::Key_F, Qt::ControlModifier);
+            QTest::keyClicks(control("findText"), arg);
+            QTest::keyClick(control("findText"), Qt::Key_Return);
         } else if (verb == u"paste") {
             QGuiApplication::clipboard()->setText(QString(arg.section(u' ', 1).toInt(), u'7'));
             type(name.constData(), QString());
@@ -146,14 +152,15 @@ class WindowTest : public QObject, WindowFixture {
     // folder), "auto" (box ticked, timer ticking), "atbox" (port indicators while the first box
     // showed), "ended" (quits, port, notice), "dialogs" (file filter / folder title),
     // "windows" (top-level windows showing), "opened" (the device's last open), "tip" (the tooltip
-    // showing), or a control's
-    // name.
+    // showing), "selected" (in the receive box), or a control's name.
     QString observe(const QString& what)
     {
         if (what == u"port")
             return indicators();
         if (what == u"shown")
             return shown("TxtReceive");
+        if (what == u"selected")
+            return control<ReceiveView>("TxtReceive")->selectedText();
         if (what == u"opened") {
             const QStringList opens = fakes->device->calls.filter(u"open"_s);
             return opens.isEmpty() ? QString() : opens.last();
@@ -279,6 +286,10 @@ private Q_SLOTS:
         row("cleared, then stopped: counted, never shown",
             u"arrive ab; click CmdClearReceive; click CmdStopdisp; arrive x; click CmdStopdisp; arrive y"_s,
             { u"shown=y"_s, u"counts=RX:4 TX发:0"_s, u"CmdStopdisp=停止显示"_s });
+        row("find in the hex display: the bytes where pairs begin",
+            u"click ChkHexReceive; arrive %10%01%03; find 0103"_s, { u"selected=01 03"_s });
+        row("find in the text display: the same needle is text", u"arrive %01%03; find 0103"_s,
+            { u"selected="_s, u"findStatus=未找到"_s });
         // Send
         row("text send trimmed at the blanks, counted when drained",
             u"type TxtSend   AB ; click CmdSend; drain"_s,
