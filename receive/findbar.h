@@ -32,13 +32,14 @@ public:
     const SearchPattern& pattern() const { return m_pattern; }
     // The needle, the case box or the display's mode changed.
     void patternChanged();
+    // Shows the bar, with the selection as the needle when it is a short one, and focuses it.
+    void open();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    void open();
     void dismiss();
     void find(bool backward);
     void runSlice();

@@ -238,6 +238,8 @@ void ReceiveView::resizeEvent(QResizeEvent* event)
     placeFindBar();
 }
 
+void ReceiveView::openFindBar() { m_find->open(); }
+
 void ReceiveView::showFindBar(bool shown)
 {
     setViewportMargins(0, 0, 0, shown ? m_find->sizeHint().height() : 0);

@@ -57,6 +57,8 @@ public:
     qint64 selectionEnd() const { return std::max(m_anchor, m_cursor); }
     QString selectedText() const;
     void selectAll();
+    // Opens the find bar (as Ctrl+F does) and puts the focus in it.
+    void openFindBar();
     void copy();
     void cut();
     void paste();

@@ -308,7 +308,9 @@ QMenu* ViewInput::createContextMenu()
     menu->addSeparator();
     add("selectAll", QStringLiteral("全选(&A)"), QKeySequence::SelectAll,
         view->selectionEnd() - view->selectionStart() < m_text.length(), &ReceiveView::selectAll);
+    add("find", QStringLiteral("查找(&F)…"), QKeySequence::Find, true, &ReceiveView::openFindBar);
     if (!m_extraActions.isEmpty()) {
+        menu->setToolTipsVisible(true); // the extra choices explain themselves
         menu->addSeparator();
         menu->addActions(m_extraActions);
     }

@@ -4,6 +4,7 @@
 // The context menus and start-up options, through right clicks and menu clicks on the window;
 // and the receive display as a screen reader reads it.
 #include "port/codepage.h"
+#include "receive/findbar.h"
 #include "receive/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
@@ -157,6 +158,9 @@ private Q_SLOTS:
         QCOMPARE(contents(log), "OK\r\n");
         QVERIFY(contents(settings).contains("timestamps=true"));
         QVERIFY(contents(settings).contains("show-sent=true"));
+        // The find bar is in the same menu.
+        choose(rightClick(receiveArea()), u"查找(&F)…\tCtrl+F"_s);
+        QTRY_VERIFY(control("TxtReceive")->findChild<FindBar*>()->isVisible());
     }
 
     // Applied to the open port at once, and again at each opening. Remembered with the log's
