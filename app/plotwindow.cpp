@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGraphicsItem>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPen>
 #include <QPushButton>
 #include <QRubberBand>
@@ -45,6 +47,63 @@ constexpr QRgb curveColours[PlotSeries::maxSeries]
 QString shortNumber(double value) { return QString::number(value, 'g', 6); }
 
 } // namespace
+
+// The curves, drawn over the chart's plot area as plain polylines. Qt's line series strokes an
+// outline of the whole curve on every update (for its hit testing), which at 30 frames a second
+// of eight curves costs more than everything else together; the chart keeps the axes and the
+// legend, whose markers stand on empty series of the same colours.
+class CurvesItem : public QGraphicsItem {
+public:
+    CurvesItem(QChart* chart, const QValueAxis* x, const QValueAxis* y)
+        : QGraphicsItem(chart)
+        , m_chart(chart)
+        , m_x(x)
+        , m_y(y)
+    {
+    }
+    QRectF boundingRect() const override { return m_chart->plotArea(); }
+    // Mapped here, with the plot area and ranges the chart has at the paint.
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
+    {
+        const QRectF plot = m_chart->plotArea();
+        if (m_x->max() <= m_x->min() || m_y->max() <= m_y->min())
+            return;
+        const double xScale = plot.width() / (m_x->max() - m_x->min());
+        const double yScale = plot.height() / (m_y->max() - m_y->min());
+        painter->setClipRect(plot);
+        for (qsizetype series = 0; series < curves.size(); ++series) {
+            const QList<QPointF>& points = curves[series];
+            m_line.resize(points.size());
+            for (qsizetype k = 0; k < points.size(); ++k)
+                m_line[k] = QPointF(plot.left() + (points[k].x() - m_x->min()) * xScale,
+                    plot.bottom() - (points[k].y() - m_y->min()) * yScale);
+            painter->setPen(QPen(QColor(curveColours[series]), 0));
+            painter->drawPolyline(m_line);
+        }
+    }
+    void changed()
+    {
+        prepareGeometryChange();
+        update();
+    }
+
+    QList<QList<QPointF>> curves; // thinned, in values; a hidden one empty
+
+private:
+    QChart* m_chart;
+    const QValueAxis* m_x;
+    const QValueAxis* m_y;
+    QPolygonF m_line;
+};
+
+// Round steps (1, 2 or 5 times a power of ten) for about four intervals over the span.
+static double niceStep(double span)
+{
+    const double raw = span / 4;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double ratio = raw / magnitude;
+    return (ratio <= 1 ? 1 : ratio <= 2 ? 2 : ratio <= 5 ? 5 : 10) * magnitude;
+}
 
 // The chart, with the mouse doing what a plot's user expects: a dragged rectangle or the wheel
 // zooms, a double click goes back, the pointer's position is reported for the values under it.
@@ -136,9 +195,13 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     m_chart->addAxis(m_y, Qt::AlignLeft);
     m_chart->legend()->setAlignment(Qt::AlignRight);
     m_chart->setAnimationOptions(QChart::NoAnimation);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
     m_x->setLabelFormat(QStringLiteral("%.0f"));
     m_y->setLabelFormat(QStringLiteral("%g"));
 
+    m_curveItem = new CurvesItem(m_chart, m_x, m_y);
+    m_curveItem->setZValue(50);
     m_hoverLine = new QGraphicsLineItem(m_chart);
     m_hoverLine->setPen(QPen(Qt::gray, 0, Qt::DashLine));
     m_hoverBox = new QGraphicsRectItem(m_chart);
@@ -242,7 +305,7 @@ QWidget* PlotWindow::chartView() const { return m_view; }
 
 QList<QPointF> PlotWindow::drawnPoints(int series) const
 {
-    return series < m_curves.size() ? m_curves[series]->points() : QList<QPointF>();
+    return m_curveItem->curves.value(series);
 }
 
 PlotSeries::Axis PlotWindow::axis() const
@@ -266,8 +329,8 @@ void PlotWindow::scheduleFrame()
         return;
     if (!m_viewChanged && m_drawnRevision == m_series.revision())
         return;
-    const qint64 since = m_lastFrame.isValid() ? m_lastFrame.elapsed() : frameMs;
-    m_frameTimer.start(int(std::max<qint64>(0, frameMs - since)));
+    const double now = double(m_opened.nsecsElapsed()) / 1e6;
+    m_frameTimer.start(int(std::max(0.0, std::ceil(m_nextFrameAt - now))));
 }
 
 void PlotWindow::addCurve(int series)
@@ -283,6 +346,7 @@ void PlotWindow::addCurve(int series)
         connect(marker, &QLegendMarker::clicked, this, [this, series] { toggleCurve(series); });
     m_curves.append(curve);
     m_legendTexts.append(QString());
+    m_curveItem->curves.append(QList<QPointF>());
 }
 
 void PlotWindow::toggleCurve(int series)
@@ -304,7 +368,10 @@ void PlotWindow::toggleCurve(int series)
 void PlotWindow::drawFrame()
 {
     m_frameTimer.stop();
-    m_lastFrame.start();
+    // Frames keep to a 30 a second beat even when the event loop is late for one, but never
+    // come closer together than shortestFrameMs.
+    const double now = double(m_opened.nsecsElapsed()) / 1e6;
+    m_nextFrameAt = std::max(now + shortestFrameMs, m_nextFrameAt + 1000.0 / framesPerSecond);
     while (m_curves.size() < m_series.seriesCount())
         addCurve(int(m_curves.size()));
 
@@ -321,26 +388,32 @@ void PlotWindow::drawFrame()
     const int columns = std::max(1, int(m_chart->plotArea().width()));
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
+    // The legend's latest values change at every frame, faster than anyone reads them, and each
+    // change lays the legend out again.
+    const bool legendDue = !m_legendShown.isValid() || m_legendShown.elapsed() >= legendMs;
+    if (legendDue)
+        m_legendShown.start();
     for (int series = 0; series < m_series.seriesCount(); ++series) {
         QLineSeries* curve = m_curves[series];
-        const double latest = m_series.latest(series);
         QString legend = m_series.name(series);
-        if (!std::isnan(latest))
+        if (const double latest = m_series.latest(series); !std::isnan(latest))
             legend += QStringLiteral("  ") + shortNumber(latest);
-        if (legend != m_legendTexts[series]) {
+        if (legendDue && legend != m_legendTexts[series]) {
             curve->setName(legend);
             m_legendTexts[series] = legend;
         }
-        if (!curve->isVisible())
+        QList<QPointF>& points = m_curveItem->curves[series];
+        if (!curve->isVisible()) {
+            points.clear();
             continue;
-        const QList<QPointF> points = m_series.decimated(series, along, from, to, columns);
-        for (const QPointF& point : points) {
+        }
+        m_series.decimated(points, series, along, from, to, columns);
+        for (const QPointF& point : std::as_const(points)) {
             if (point.x() >= from && point.x() <= to) {
                 low = std::min(low, point.y());
                 high = std::max(high, point.y());
             }
         }
-        curve->replace(points);
     }
     if (const auto fixed = fixedY()) {
         low = fixed->first;
@@ -348,17 +421,24 @@ void PlotWindow::drawFrame()
     } else if (m_zoom) {
         low = m_zoom->top();
         high = m_zoom->bottom();
-    } else if (low > high) {
-        low = 0;
-        high = 1;
     } else {
-        const double margin
-            = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(low) * 0.05);
-        low -= margin;
-        high += margin;
+        if (low > high) {
+            low = 0;
+            high = 1;
+        } else if (low == high) {
+            low -= std::max(1.0, std::abs(low) * 0.05);
+            high += std::max(1.0, std::abs(high) * 0.05);
+        }
+        // Round ends, so the axis (and its labels, costly to lay out) change only when the
+        // curves outgrow them.
+        const double step = niceStep(high - low);
+        low = std::floor(low / step) * step;
+        high = std::ceil(high / step) * step;
+        m_y->setTickCount(int(std::lround((high - low) / step)) + 1);
     }
     m_x->setRange(from, to);
     m_y->setRange(low, high);
+    m_curveItem->changed();
     m_drawnRevision = m_series.revision();
     m_viewChanged = false;
     ++m_frames;
@@ -388,6 +468,7 @@ void PlotWindow::clearAll()
     m_series.clear();
     m_chart->removeAllSeries();
     m_curves.clear();
+    m_curveItem->curves.clear();
     m_legendTexts.clear();
     m_zoom.reset();
     drawFrame();

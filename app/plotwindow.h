@@ -25,6 +25,7 @@ class QPushButton;
 class QSpinBox;
 class SerialComponent;
 class PlotView;
+class CurvesItem;
 class QChart;
 class QLineSeries;
 class QValueAxis;
@@ -43,7 +44,9 @@ public:
     PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent = nullptr);
     ~PlotWindow() override;
 
-    static constexpr int frameMs = 34;
+    static constexpr int framesPerSecond = 30;
+    static constexpr int shortestFrameMs = 25;
+    static constexpr int legendMs = 250;
 
     const PlotSeries& series() const { return m_series; }
     qint64 linesRead() const { return m_linesRead; }
@@ -82,7 +85,8 @@ private:
     bool m_paused = false;
 
     QTimer m_frameTimer;
-    QElapsedTimer m_lastFrame;
+    double m_nextFrameAt = 0; // ms after opening
+    QElapsedTimer m_legendShown;
     quint64 m_drawnRevision = 0;
     bool m_viewChanged = true; // something besides the samples needs drawing
 
@@ -102,6 +106,7 @@ private:
     QValueAxis* m_y;
     QList<QLineSeries*> m_curves;
     QList<QString> m_legendTexts;
+    CurvesItem* m_curveItem;
     QGraphicsLineItem* m_hoverLine;
     QGraphicsRectItem* m_hoverBox;
     QGraphicsSimpleTextItem* m_hoverText;

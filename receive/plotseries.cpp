@@ -141,16 +141,16 @@ std::pair<qsizetype, qsizetype> PlotSeries::within(Axis axis, double from, doubl
     return { first, std::max(first, end) };
 }
 
-QList<QPointF> PlotSeries::decimated(
-    int series, Axis axis, double from, double to, int columns) const
+void PlotSeries::decimated(
+    QList<QPointF>& points, int series, Axis axis, double from, double to, int columns) const
 {
+    points.clear();
     auto [first, end] = within(axis, from, to);
     first = std::max<qsizetype>(0, first - 1);
     end = std::min(m_size, end + 1);
     const std::vector<double>& column = m_values[size_t(series)];
     const double width = columns > 0 && to > from ? (to - from) / columns : 0;
 
-    QList<QPointF> points;
     qint64 bucket = std::numeric_limits<qint64>::min();
     qsizetype firstK = -1, lowK = -1, highK = -1, lastK = -1;
     const auto point = [&](qsizetype k) { return QPointF(x(axis, k), column[at(k)]); };
@@ -184,7 +184,6 @@ QList<QPointF> PlotSeries::decimated(
         lastK = k;
     }
     flush();
-    return points;
 }
 
 bool PlotSeries::writeCsv(QIODevice& out) const

@@ -56,7 +56,9 @@ public:
     // The series' points with x in [from, to] (and the one either side, so that a line reaches
     // the edges), thinned for a plot `columns` pixels wide: of the points that fall into one
     // column, only the first, the lowest, the highest and the last are kept, in their order.
-    QList<QPointF> decimated(int series, Axis axis, double from, double to, int columns) const;
+    // Written over `into`, whose storage is reused from frame to frame.
+    void decimated(
+        QList<QPointF>& into, int series, Axis axis, double from, double to, int columns) const;
 
     // A header row of the series' names, then one row for each sample held: its time in seconds,
     // then each series' value, empty where it had none. In the system code page.
