@@ -188,7 +188,7 @@ void PlotSeries::decimated(
 
 bool PlotSeries::writeCsv(QIODevice& out) const
 {
-    QString text = QStringLiteral("时间(秒)");
+    QString text = QStringLiteral("t/s");
     for (const QString& name : m_names) {
         text += u',';
         if (name.contains(u'"'))
