@@ -14,6 +14,8 @@
 //       fills N samples of V values as fast as the window reads them (the text display stopped,
 //       so that only the plot keeps them), then prints the resident memory above the program's
 //       base against V x N x 16 bytes and the time of whole frames (thinning, chart and paint).
+//   bench_plot --lines L --values V --screenshot FILE
+//       as the rated feed, with named values, then saves the plot window as a picture.
 #include "app/mainwindow.h"
 #include "app/plotwindow.h"
 #include "port/qtserialbackend.h"
@@ -54,6 +56,7 @@ struct Options {
     int tickMs = 10;
     qint64 points = 0;
     qint64 serverPid = 0;
+    QString screenshot;
 };
 
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -67,12 +70,15 @@ void say(const char* format, ...)
 }
 
 // Line k of a sensor's output: V slow sine waves with a little noise, three decimals.
-QByteArray sensorLine(qint64 k, int values)
+QByteArray sensorLine(qint64 k, int values, bool named)
 {
+    static const char* const names[] = { "temp:", "pressure:", "volts:", "current:" };
     QByteArray line;
     for (int v = 0; v < values; ++v) {
         if (v)
             line += ',';
+        if (named)
+            line += names[v % 4];
         const double y
             = (v + 1) * std::sin(double(k) / (50.0 + 13 * v)) + double(k * 7919 % 97) / 970;
         line += QByteArray::number(y, 'f', 3);
@@ -174,7 +180,7 @@ int run(const Options& options)
     feed += "partial line, dropped\r\n";
     lineEnds.push_back(feed.size());
     for (qint64 k = 0; k < total; ++k) {
-        feed += sensorLine(k, options.values);
+        feed += sensorLine(k, options.values, !options.screenshot.isEmpty());
         lineEnds.push_back(feed.size());
     }
     QCoreApplication::processEvents();
@@ -302,6 +308,10 @@ int run(const Options& options)
         "parsed=%lld backlog=%lld\n",
         options.lines, options.values, percent, serverPercent, double(frames) / seconds, stall,
         qlonglong(sent), qlonglong(plot->linesRead()), qlonglong(backlog));
+    if (!options.screenshot.isEmpty() && !plot->grab().save(options.screenshot)) {
+        say("cannot write %s\n", qPrintable(options.screenshot));
+        return 2;
+    }
     window.close();
     return plot->linesRead() == sent ? 0 : 1;
 }
@@ -314,7 +324,9 @@ int main(int argc, char* argv[])
     for (int k = 1; k + 1 < argc; k += 2) {
         const QByteArray name = argv[k];
         const qint64 value = QByteArray(argv[k + 1]).toLongLong();
-        if (name == "--lines")
+        if (name == "--screenshot")
+            options.screenshot = QString::fromLocal8Bit(argv[k + 1]);
+        else if (name == "--lines")
             options.lines = int(value);
         else if (name == "--values")
             options.values = int(value);
