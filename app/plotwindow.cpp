@@ -120,7 +120,9 @@ protected:
 
     void mousePressEvent(QMouseEvent* event) override
     {
-        if (event->button() != Qt::LeftButton)
+        // Outside the plot area the chart has the click: the legend's entries take it.
+        if (event->button() != Qt::LeftButton
+            || !chart()->plotArea().contains(onChart(event->position().toPoint())))
             return QChartView::mousePressEvent(event);
         m_origin = event->position().toPoint();
         m_band.setGeometry(QRect(m_origin, QSize()));
@@ -398,7 +400,7 @@ void PlotWindow::drawFrame()
         QString legend = m_series.name(series);
         if (const double latest = m_series.latest(series); !std::isnan(latest))
             legend += QStringLiteral("  ") + shortNumber(latest);
-        if (legendDue && legend != m_legendTexts[series]) {
+        if ((legendDue || m_legendTexts[series].isEmpty()) && legend != m_legendTexts[series]) {
             curve->setName(legend);
             m_legendTexts[series] = legend;
         }

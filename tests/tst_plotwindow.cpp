@@ -6,7 +6,10 @@
 #include "support/windowfixture.h"
 
 #include <QAbstractScrollArea>
+#include <QChartView>
 #include <QContextMenuEvent>
+#include <QGraphicsTextItem>
+#include <QLegend>
 #include <QMenu>
 #include <QtTest>
 
@@ -94,6 +97,33 @@ private Q_SLOTS:
         QTRY_VERIFY(plot->drawnPoints(0).size() < 900);
         QTest::mouseDClick(area, Qt::LeftButton, {}, middle);
         QTRY_COMPARE(plot->drawnPoints(0).size(), 1000);
+    }
+
+    // A click on a series' legend entry hides its curve, another shows it again.
+    void legendHidesCurve()
+    {
+        start();
+        PlotWindow* plot = openPlot();
+        fakes->device->deliver("\na:1,b:2\na:3,b:4\n");
+        QTRY_COMPARE(plot->drawnPoints(1).size(), 2);
+        auto* view = static_cast<QChartView*>(plot->chartView());
+        const auto clickEntry = [&](const QString& name) {
+            QList<QGraphicsItem*> items = view->chart()->legend()->childItems();
+            while (!items.isEmpty()) {
+                QGraphicsItem* item = items.takeFirst();
+                items += item->childItems();
+                auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+                if (text && text->toPlainText().startsWith(name))
+                    return QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                        view->mapFromScene(text->sceneBoundingRect().center()));
+            }
+            QFAIL("no legend entry");
+        };
+        clickEntry(u"b "_s);
+        QTRY_VERIFY(plot->drawnPoints(1).isEmpty());
+        QCOMPARE(plot->drawnPoints(0).size(), 2);
+        clickEntry(u"b "_s);
+        QTRY_COMPARE(plot->drawnPoints(1).size(), 2);
     }
 
     // CSV holds every point; the PNG is the chart as shown.
