@@ -17,7 +17,7 @@ static QStringList readAll(PlotLines& lines, const QString& text, unsigned seed,
         for (const PlotLines::Value& value : values) {
             if (!std::isfinite(value.value) || value.position < 1)
                 std::abort();
-            line += value.name + u'@' + QString::number(value.position) + u'='
+            line += value.name.toString() + u'@' + QString::number(value.position) + u'='
                 + QString::number(value.value, 'g', 17) + u' ';
         }
         read << line;
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     // First byte seeds the cut points, the second is the prefix (none when it is a digit).
     const unsigned seed = data[0];
-    const QChar prefix = QChar(data[1]);
+    const QChar prefix = QChar(char16_t(data[1]));
     const QString text
         = QString::fromUtf8(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
     PlotLines whole;
