@@ -102,7 +102,7 @@ static double niceStep(double span)
     const double raw = span / 4;
     const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
     const double ratio = raw / magnitude;
-    return (ratio <= 1 ? 1 : ratio <= 2 ? 2 : ratio <= 5 ? 5 : 10) * magnitude;
+    return (ratio < 1.5 ? 1 : ratio < 3 ? 2 : ratio < 7 ? 5 : 10) * magnitude;
 }
 
 // The chart, with the mouse doing what a plot's user expects: a dragged rectangle or the wheel
