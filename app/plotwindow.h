@@ -51,7 +51,6 @@ public:
     const PlotSeries& series() const { return m_series; }
     qint64 linesRead() const { return m_linesRead; }
     qint64 framesDrawn() const { return m_frames; }
-    bool isPaused() const { return m_paused; }
     // The curve of a series as last drawn (thinned), and the chart.
     QList<QPointF> drawnPoints(int series) const;
     QWidget* chartView() const;
