@@ -11,6 +11,7 @@
 
 #include "app/boxzoom.h"
 #include "app/options.h"
+#include "app/plotwindow.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "receive/receiveview.h"
@@ -113,7 +114,8 @@ WindowExtras::WindowExtras(MainWindow& window)
         m_log.stop();
         showLogState();
     });
-    w.TxtReceive->setExtraActions(QList<QAction*> { m_logStart, m_logStop } + protocolActions());
+    w.TxtReceive->setExtraActions(QList<QAction*> { m_logStart, m_logStop } + protocolActions()
+        + QList<QAction*> { plotAction(*w.MSComm, *w.m_platform.dialogs, w) });
     w.TxtStatus->installEventFilter(this);
     showLogState();
 
