@@ -23,6 +23,7 @@ struct Options {
     bool timestamps = false;
     int frameMs = 0;
     bool hexChars = false;
+    QString encoding; // of text both ways, one of CodePage::choices(); empty: the system code page
 
     struct Loaded;
     // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.
