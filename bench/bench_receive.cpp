@@ -20,8 +20,12 @@
 //          --budget S (seconds the stock editor may take in the curve, default 60),
 //          --quiet-counter (with --pty: the RX count box is not repainted, to show what its
 //          repainting at every receive event costs), --server-pid PID (with --rate: also the
-//          CPU of that process, the X server, over the same span).
+//          CPU of that process, the X server, over the same span), --encoding NAME (with --pty
+//          text: the window reads text in NAME, a choice of its 字符编码 menu such as UTF-8 or
+//          GB18030, and the device sends lines of Chinese and ASCII in it; without it the window
+//          reads the system code page and the lines are ASCII).
 #include "app/mainwindow.h"
+#include "port/codepage.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
 #include "receive/receiveview.h"
@@ -60,6 +64,7 @@ namespace {
 
 constexpr qint64 mib = 1024 * 1024;
 constexpr qsizetype eventBytes = 64;
+QByteArray textEncoding; // --encoding: the window's choice, and what the text feed is written in
 const QSize displaySize(589, 325);
 
 struct Options {
@@ -80,10 +85,39 @@ struct Options {
     qint64 serverPid = 0;
 };
 
+// Lines of 60 characters, half of them Chinese (some outside the BMP where the encoding holds
+// them), ending in CR LF; blanks fill the end so that no character is cut there.
+QByteArray makeEncodedFeed(qint64 size)
+{
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<int> printable(0x20, 0x7E);
+    QStringList pool;
+    const QString characters
+        = QStringLiteral("温度湿度电压电流设备心跳数据接收发送正常错误串口调试助手℃€😀𠀀");
+    for (const char32_t c : characters.toUcs4()) {
+        const QString text = QString::fromUcs4(&c, 1);
+        if (CodePage::decode(CodePage::encode(text, textEncoding), textEncoding) == text)
+            pool << text;
+    }
+    std::uniform_int_distribution<qsizetype> pick(0, pool.size() - 1);
+    QByteArray feed;
+    feed.reserve(size);
+    while (feed.size() < size - 300) {
+        QString line;
+        for (int k = 0; k < 60; ++k)
+            line += random() % 2 ? pool.at(pick(random)) : QString(QChar(printable(random)));
+        feed += CodePage::encode(line + QStringLiteral("\r\n"), textEncoding);
+    }
+    feed.append(size - feed.size(), ' ');
+    return feed;
+}
+
 // What a device sends in each mode: 80-character lines ending in CR LF, printable text with no
 // line break at all, or random bytes for the hex display.
 QByteArray makeFeed(const QString& mode, qint64 size)
 {
+    if (mode == QLatin1String("text") && !textEncoding.isEmpty())
+        return makeEncodedFeed(size);
     std::mt19937 random(20240607);
     std::uniform_int_distribution<int> printable(0x20, 0x7E);
     std::uniform_int_distribution<int> anyByte(0, 255);
@@ -103,6 +137,8 @@ QByteArray makeFeed(const QString& mode, qint64 size)
 
 QString displayed(const QString& mode, const QByteArray& feed)
 {
+    if (mode == QLatin1String("text") && !textEncoding.isEmpty())
+        return CodePage::decode(feed, textEncoding);
     if (mode == QLatin1String("hex"))
         return QString::fromLatin1(feed.toHex(' ').toUpper() + ' ');
     return QString::fromLatin1(feed);
@@ -280,12 +316,23 @@ int runPty(const Options& options)
         return 2;
     }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    // Nothing remembered but the encoding, chosen as the menu chooses it.
+    QString optionsFile;
+    if (!textEncoding.isEmpty()) {
+        optionsFile = config.filePath(QStringLiteral("portlark.conf"));
+        QFile file(optionsFile);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write("[text]\nencoding=" + textEncoding) < 0) {
+            say("cannot write %s\n", qPrintable(optionsFile));
+            return 2;
+        }
+    }
 
     QtSerialComponent serial;
     FakeDialogs dialogs;
     FakeUrlOpener urls;
     FakeClock clock;
-    MainWindow window({ &serial, &dialogs, &urls, &clock, {} }); // nothing remembered
+    MainWindow window({ &serial, &dialogs, &urls, &clock, optionsFile });
     window.setEndProgram([] {});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !serial.portOpen()) {
@@ -348,6 +395,8 @@ int runPty(const Options& options)
     const double programKib = hwmAfter - feed.size() / 1024.0;
     const double perByte = programKib * 1024.0 / total;
     const double increasePerByte = (hwmAfter - hwmBefore) * 1024.0 / total;
+    if (!textEncoding.isEmpty())
+        say("text in %s, as the window reads it\n", textEncoding.constData());
     say("pty %-8s %5.1f MB/s over %d MiB (%.1f MB per CPU second of the window's thread); first "
         "MiB %.3f s, last MiB %.3f s (x%.2f); longest stall %.1f ms at full speed, %.1f ms at "
         "1 MB/s\n",
@@ -666,6 +715,10 @@ int main(int argc, char* argv[])
             number(options.tickMs);
         } else if (name == "--seconds") {
             number(options.seconds);
+        } else if (name == "--encoding") {
+            textEncoding = value.toLatin1();
+            passOn << QString::fromLocal8Bit(name) << value;
+            ++k;
         } else if (name == "--server-pid") {
             options.serverPid = value.toLongLong();
             ++k;
