@@ -40,7 +40,7 @@ start_window() {
     local devices="$work/portlark/devices"
     mkdir -p "$devices"
     coproc DEVICE {
-        LC_CTYPE=zh_CN.UTF-8 exec "$build_dir/tools/simdevice/portlark-simdevice" \
+        exec env LC_CTYPE=zh_CN.UTF-8 "$build_dir/tools/simdevice/portlark-simdevice" \
             --devices "$devices" --com 1 \
             --send-text "$text_bytes" --rate 1000 2>"$work/device.err"
     }
