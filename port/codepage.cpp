@@ -287,8 +287,8 @@ void put(char16_t*& out, char32_t codePoint)
     }
 }
 
-// Longest valid prefix first: the bytes that made up to the failure are one U+FFFD, and the byte
-// that failed is read again.
+// The longest start of a valid sequence is one U+FFFD and the byte that cut it short is read
+// again; C0, C1 and F5 to FF start nothing, so an overlong form of two bytes is two.
 qsizetype decodeUtf8(const uchar* p, qsizetype n, char16_t*& out)
 {
     qsizetype i = 0;

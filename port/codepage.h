@@ -41,8 +41,10 @@ qint64 byteLength(QStringView text);
 struct CodePageScheme;
 
 // Decodes a byte stream that arrives in pieces: a character whose bytes are split between two
-// pieces still comes out whole. A byte sequence the code page does not hold comes out as one
-// U+FFFD, and a byte that could start a character is never swallowed by the sequence before it.
+// pieces still comes out whole. Each byte sequence the code page does not hold comes out as one
+// U+FFFD: the longest start of a valid sequence, or a two-byte pair that stands for nothing. The
+// byte that cut a sequence short is read again, and so is an ASCII byte in an empty pair: an
+// ASCII character is never swallowed.
 class CodePageDecoder {
 public:
     // In `codePage`, or the system code page when it is empty (followed through reset()).
