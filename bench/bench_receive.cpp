@@ -5,8 +5,10 @@
 //
 //   bench_receive                 every measurement, each in a fresh process, and a summary
 //   bench_receive --pty MODE      a real pty fed at full speed into the running window, then at a
-//                                 steady 1 MB/s (MODE: text, unbroken, hex)
+//                                 steady 1 MB/s (MODE: text, unbroken, mixed, hex)
 //   bench_receive --view MODE     the display alone, 64-byte appends
+//   bench_receive --decode        the port's decoder alone, in each encoding of the 字符编码
+//                                 menu, on 16 MiB of lines half Chinese cut into 4 KiB reads
 //   bench_receive --stock         the display against a stock QPlainTextEdit on a smaller size
 //   bench_receive --curve FILE    seconds per MiB against MiB already displayed, ours and stock,
 //                                 as rows "mib ours_seconds stock_seconds" (nan: not measured)
@@ -20,10 +22,10 @@
 //          --budget S (seconds the stock editor may take in the curve, default 60),
 //          --quiet-counter (with --pty: the RX count box is not repainted, to show what its
 //          repainting at every receive event costs), --server-pid PID (with --rate: also the
-//          CPU of that process, the X server, over the same span), --encoding NAME (with --pty
-//          text: the window reads text in NAME, a choice of its 字符编码 menu such as UTF-8 or
-//          GB18030, and the device sends lines of Chinese and ASCII in it; without it the window
-//          reads the system code page and the lines are ASCII).
+//          CPU of that process, the X server, over the same span), --encoding NAME (with --pty:
+//          the window reads text in NAME, a choice of its 字符编码 menu such as UTF-8 or GB18030,
+//          instead of the system code page). The mixed mode sends lines half Chinese, half ASCII
+//          in the encoding the window reads.
 #include "app/mainwindow.h"
 #include "port/codepage.h"
 #include "port/qtserialbackend.h"
@@ -64,12 +66,13 @@ namespace {
 
 constexpr qint64 mib = 1024 * 1024;
 constexpr qsizetype eventBytes = 64;
-QByteArray textEncoding; // --encoding: the window's choice, and what the text feed is written in
+QByteArray textEncoding; // --encoding: the window's choice; empty: the system code page
 const QSize displaySize(589, 325);
 
 struct Options {
     QString pty;
     QString view;
+    bool decode = false;
     bool stock = false;
     bool all = false;
     bool quietCounter = false;
@@ -116,7 +119,7 @@ QByteArray makeEncodedFeed(qint64 size)
 // line break at all, or random bytes for the hex display.
 QByteArray makeFeed(const QString& mode, qint64 size)
 {
-    if (mode == QLatin1String("text") && !textEncoding.isEmpty())
+    if (mode == QLatin1String("mixed"))
         return makeEncodedFeed(size);
     std::mt19937 random(20240607);
     std::uniform_int_distribution<int> printable(0x20, 0x7E);
@@ -137,7 +140,7 @@ QByteArray makeFeed(const QString& mode, qint64 size)
 
 QString displayed(const QString& mode, const QByteArray& feed)
 {
-    if (mode == QLatin1String("text") && !textEncoding.isEmpty())
+    if (mode == QLatin1String("mixed"))
         return CodePage::decode(feed, textEncoding);
     if (mode == QLatin1String("hex"))
         return QString::fromLatin1(feed.toHex(' ').toUpper() + ' ');
@@ -395,8 +398,8 @@ int runPty(const Options& options)
     const double programKib = hwmAfter - feed.size() / 1024.0;
     const double perByte = programKib * 1024.0 / total;
     const double increasePerByte = (hwmAfter - hwmBefore) * 1024.0 / total;
-    if (!textEncoding.isEmpty())
-        say("text in %s, as the window reads it\n", textEncoding.constData());
+    say("text in %s, as the window reads it\n",
+        qPrintable(CodePage::displayName(CodePage::resolve(textEncoding))));
     say("pty %-8s %5.1f MB/s over %d MiB (%.1f MB per CPU second of the window's thread); first "
         "MiB %.3f s, last MiB %.3f s (x%.2f); longest stall %.1f ms at full speed, %.1f ms at "
         "1 MB/s\n",
@@ -420,6 +423,28 @@ int runPty(const Options& options)
         perByte, increasePerByte, int(equal), int(counted));
     window.close();
     return equal && counted ? 0 : 1;
+}
+
+// ---- the decoder alone
+
+int runDecode(const Options& options)
+{
+    for (const QByteArray& encoding : CodePage::choices()) {
+        textEncoding = encoding;
+        const QByteArray feed = makeFeed(QStringLiteral("mixed"), options.mibs * mib);
+        CodePageDecoder decoder(encoding);
+        qsizetype characters = 0;
+        const double before = threadCpuSeconds();
+        for (qsizetype at = 0; at < feed.size(); at += 4096)
+            characters += decoder
+                              .decode(QByteArrayView(feed).sliced(
+                                  at, std::min<qsizetype>(4096, feed.size() - at)))
+                              .size();
+        const double seconds = threadCpuSeconds() - before;
+        say("decode %-12s %7.0f MB/s (%lld characters from %lld bytes)\n", encoding.constData(),
+            feed.size() / 1e6 / seconds, qlonglong(characters), qlonglong(feed.size()));
+    }
+    return 0;
 }
 
 // ---- the display alone
@@ -658,6 +683,15 @@ int runAll(const Options& options, const QStringList& passOn)
         bar(r.value(QStringLiteral("equal")) == 1 && r.value(QStringLiteral("counted")) == 1,
             "not one byte lost");
     }
+    // Each encoding the window can read: ASCII lines (the bar), then lines half Chinese.
+    for (const QByteArray& encoding : CodePage::choices()) {
+        const QStringList chosen { QStringLiteral("--encoding"), QString::fromLatin1(encoding) };
+        const QMap<QString, double> r
+            = child(QStringList { QStringLiteral("--pty"), QStringLiteral("text") } + chosen);
+        if (encoding == "UTF-8" || encoding == "GB18030")
+            bar(r.value(QStringLiteral("mbps")) >= 40, "at least 40 MB/s");
+        child(QStringList { QStringLiteral("--pty"), QStringLiteral("mixed") } + chosen);
+    }
     say("the same with the RX count box left unpainted (what repainting it at every receive "
         "event costs):\n");
     for (const QString& mode : modes)
@@ -689,6 +723,8 @@ int main(int argc, char* argv[])
         } else if (name == "--view") {
             options.view = value;
             ++k;
+        } else if (name == "--decode") {
+            options.decode = true;
         } else if (name == "--stock") {
             options.stock = true;
         } else if (name == "--all") {
@@ -737,6 +773,8 @@ int main(int argc, char* argv[])
         return runPty(options);
     if (!options.view.isEmpty())
         return runView(options);
+    if (options.decode)
+        return runDecode(options);
     if (options.stock)
         return runStock(options);
     if (!options.curve.isEmpty() && !options.all)
