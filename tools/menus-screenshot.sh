@@ -4,8 +4,9 @@
 
 # Remakes the screenshots of the context menus in docs/: the port group's (line control, with its
 # flow control submenu open), the receive box's (with a capture log running, and again with the
-# encoding submenu open) and the send box's (with ChkHexSend ticked and the check submenu open). The window runs on a virtual X
-# display with COM1 bound to the simulated device; xdotool gives the right clicks and keys.
+# encoding submenu open) and the send box's (with ChkHexSend ticked and the check submenu open).
+# The window runs on a virtual X display with COM1 bound to the simulated device; xdotool gives
+# the right clicks and keys.
 # Usage: tools/menus-screenshot.sh [OUTPUT_DIR]
 set -euo pipefail
 PORTLARK_SCRIPT="menus-screenshot"

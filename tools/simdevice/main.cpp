@@ -97,10 +97,9 @@ bool parseOptions(const QCoreApplication& application, Options* options)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A simulated serial device on a pseudo-terminal: it echoes what it receives and sends a "
-        "heartbeat line every second in the system code page. Prints \"ready <slave path>\" once "
-        "the link is in place "
-        "and \"sent <bytes>\" when a bulk send has been handed to the tty. Stops on SIGINT, "
-        "SIGTERM or when a piped stdin closes."));
+        "heartbeat line every second in the system code page. Prints \"ready <slave path>\" "
+        "once the link is in place and \"sent <bytes>\" when a bulk send has been handed to the "
+        "tty. Stops on SIGINT, SIGTERM or when a piped stdin closes."));
     parser.addHelpOption();
     const QCommandLineOption devices(QStringLiteral("devices"),
         QStringLiteral("Folder to put the link comN in (created if needed)."),
