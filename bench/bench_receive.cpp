@@ -8,7 +8,7 @@
 //                                 steady 1 MB/s (MODE: text, unbroken, mixed, hex)
 //   bench_receive --view MODE     the display alone, 64-byte appends
 //   bench_receive --decode        the port's decoder alone, in each encoding of the 字符编码
-//                                 menu, on 16 MiB of lines half Chinese cut into 4 KiB reads
+//                                 menu, on 16 MiB of the mixed lines cut into 4 KiB reads
 //   bench_receive --stock         the display against a stock QPlainTextEdit on a smaller size
 //   bench_receive --curve FILE    seconds per MiB against MiB already displayed, ours and stock,
 //                                 as rows "mib ours_seconds stock_seconds" (nan: not measured)
@@ -24,8 +24,8 @@
 //          repainting at every receive event costs), --server-pid PID (with --rate: also the
 //          CPU of that process, the X server, over the same span), --encoding NAME (with --pty:
 //          the window reads text in NAME, a choice of its 字符编码 menu such as UTF-8 or GB18030,
-//          instead of the system code page). The mixed mode sends lines half Chinese, half ASCII
-//          in the encoding the window reads.
+//          instead of the system code page). The mixed mode sends lines of Chinese and ASCII
+//          by turns in the encoding the window reads.
 #include "app/mainwindow.h"
 #include "port/codepage.h"
 #include "port/qtserialbackend.h"
@@ -88,8 +88,9 @@ struct Options {
     qint64 serverPid = 0;
 };
 
-// Lines of 60 characters, half of them Chinese (some outside the BMP where the encoding holds
-// them), ending in CR LF; blanks fill the end so that no character is cut there.
+// Lines of about 60 characters in runs of 1 to 8, Chinese (some outside the BMP where the encoding
+// holds them) and ASCII by turns, ending in CR LF; blanks fill the end so that no character is cut
+// there.
 QByteArray makeEncodedFeed(qint64 size)
 {
     std::mt19937 random(20240607);
@@ -103,12 +104,15 @@ QByteArray makeEncodedFeed(qint64 size)
             pool << text;
     }
     std::uniform_int_distribution<qsizetype> pick(0, pool.size() - 1);
+    std::uniform_int_distribution<int> run(1, 8);
     QByteArray feed;
     feed.reserve(size);
     while (feed.size() < size - 300) {
         QString line;
-        for (int k = 0; k < 60; ++k)
-            line += random() % 2 ? pool.at(pick(random)) : QString(QChar(printable(random)));
+        for (bool chinese = false; line.size() < 60; chinese = !chinese) {
+            for (int k = run(random); k > 0; --k)
+                line += chinese ? pool.at(pick(random)) : QString(QChar(printable(random)));
+        }
         feed += CodePage::encode(line + QStringLiteral("\r\n"), textEncoding);
     }
     feed.append(size - feed.size(), ' ');
@@ -683,7 +687,7 @@ int runAll(const Options& options, const QStringList& passOn)
         bar(r.value(QStringLiteral("equal")) == 1 && r.value(QStringLiteral("counted")) == 1,
             "not one byte lost");
     }
-    // Each encoding the window can read: ASCII lines (the bar), then lines half Chinese.
+    // Each encoding the window can read: ASCII lines (the bar), then the mixed lines.
     for (const QByteArray& encoding : CodePage::choices()) {
         const QStringList chosen { QStringLiteral("--encoding"), QString::fromLatin1(encoding) };
         const QMap<QString, double> r

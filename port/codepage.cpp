@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -161,8 +160,8 @@ struct CodePageScheme {
     enum class Kind { Utf8, SingleByte, DoubleByte, Gb18030 };
     Kind kind = Kind::SingleByte;
     std::array<char16_t, 256> single {}; // a byte alone; U+FFFD when it is nothing
-    std::bitset<256> lead;
-    std::bitset<256> trail;
+    std::array<bool, 256> lead {};
+    std::array<bool, 256> trail {};
     std::vector<char16_t> pairs; // by (lead - 0x81) * 256 + trail; 0: not a character
     std::vector<char16_t> fourByte; // GB18030's four-byte sequences in the BMP, by linear index
 };
@@ -176,12 +175,12 @@ struct ByteRange {
     uchar last;
 };
 
-std::bitset<256> bytesIn(std::initializer_list<ByteRange> ranges)
+std::array<bool, 256> bytesIn(std::initializer_list<ByteRange> ranges)
 {
-    std::bitset<256> set;
+    std::array<bool, 256> set {};
     for (const ByteRange& range : ranges)
         for (int b = range.first; b <= range.last; ++b)
-            set.set(size_t(b));
+            set[size_t(b)] = true;
     return set;
 }
 
@@ -248,8 +247,8 @@ std::shared_ptr<const CodePageScheme> makeScheme(const QByteArray& name)
     sequences.clear();
     for (int lead = 0x81; lead < 0x100; ++lead)
         for (int trail = 0; trail < 0x100; ++trail)
-            (scheme->trail.test(size_t(trail)) ? sequences.append(char(lead)).append(char(trail))
-                                               : sequences)
+            (scheme->trail[size_t(trail)] ? sequences.append(char(lead)).append(char(trail))
+                                          : sequences)
                 .append('\n');
     scheme->pairs = characters(name, sequences);
     if (scheme->kind == CodePageScheme::Kind::Gb18030) {
@@ -359,7 +358,7 @@ qsizetype decodeDouble(const CodePageScheme& s, const uchar* p, qsizetype n, cha
             ++i;
             continue;
         }
-        if (!s.lead.test(b)) {
+        if (!s.lead[b]) {
             *out++ = s.single[b];
             ++i;
             continue;
@@ -396,7 +395,7 @@ qsizetype decodeDouble(const CodePageScheme& s, const uchar* p, qsizetype n, cha
             i += 4;
             continue;
         }
-        if (!s.trail.test(t)) {
+        if (!s.trail[t]) {
             *out++ = replacement;
             ++i;
             continue;
