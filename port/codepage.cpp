@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -276,6 +277,22 @@ std::shared_ptr<const CodePageScheme> schemeFor(const QByteArray& codePage)
     return *known;
 }
 
+// Copies the run of ASCII bytes from p[i] on, eight at a time while it lasts; returns where the
+// first other byte (or the end) is.
+qsizetype copyAscii(const uchar* p, qsizetype i, qsizetype n, char16_t*& out)
+{
+    for (quint64 word; i + 8 <= n; i += 8, out += 8) {
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080u)
+            break;
+        for (int k = 0; k < 8; ++k)
+            out[k] = p[i + k];
+    }
+    while (i < n && p[i] < 0x80)
+        *out++ = p[i++];
+    return i;
+}
+
 void put(char16_t*& out, char32_t codePoint)
 {
     if (codePoint > 0xFFFF) {
@@ -294,8 +311,7 @@ qsizetype decodeUtf8(const uchar* p, qsizetype n, char16_t*& out)
     while (i < n) {
         const uchar b = p[i];
         if (b < 0x80) {
-            *out++ = b;
-            ++i;
+            i = copyAscii(p, i, n, out);
             continue;
         }
         int need = 0;
@@ -354,8 +370,7 @@ qsizetype decodeDouble(const CodePageScheme& s, const uchar* p, qsizetype n, cha
     while (i < n) {
         const uchar b = p[i];
         if (b < 0x80) {
-            *out++ = b;
-            ++i;
+            i = copyAscii(p, i, n, out);
             continue;
         }
         if (!s.lead[b]) {
