@@ -3,6 +3,7 @@
 
 #include "app/options.h"
 
+#include "port/codepage.h"
 #include "port/comnames.h"
 
 #include <QFile>
@@ -23,6 +24,7 @@ const QString timestampsKey = QStringLiteral("view/timestamps");
 const QString frameMsKey = QStringLiteral("view/frame-ms");
 const QString hexCharsKey = QStringLiteral("view/hex-chars");
 const QString showSentKey = QStringLiteral("view/show-sent");
+const QString encodingKey = QStringLiteral("text/encoding");
 
 // As written in the file, in the order of FlowControl.
 const QString flowNames[]
@@ -84,6 +86,8 @@ Options::Loaded Options::load(const QString& path)
     readFlag(settings, timestampsKey, options.timestamps);
     readFlag(settings, hexCharsKey, options.hexChars);
     readFlag(settings, showSentKey, options.showSent);
+    if (CodePage::choices().contains(text(settings, encodingKey).toLatin1()))
+        options.encoding = text(settings, encodingKey);
     const int frameMs = text(settings, frameMsKey).toInt(&number);
     if (number
         && std::count(std::begin(ProtocolFormatter::frameChoices),
@@ -104,6 +108,7 @@ bool Options::save(const QString& path) const
     settings.setValue(frameMsKey, QString::number(frameMs));
     settings.setValue(hexCharsKey, hexChars);
     settings.setValue(showSentKey, showSent);
+    settings.setValue(encodingKey, encoding);
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;

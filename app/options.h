@@ -24,6 +24,7 @@ struct Options {
     int frameMs = 0;
     bool hexChars = false;
     bool showSent = false;
+    QString encoding; // of text both ways, one of CodePage::choices(); empty: the system code page
 
     struct Loaded;
     // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.

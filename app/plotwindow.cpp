@@ -318,6 +318,9 @@ PlotSeries::Axis PlotWindow::axis() const
 void PlotWindow::take(const QByteArray& received)
 {
     const double seconds = double(m_opened.nsecsElapsed()) / 1e9;
+    // Read as the text display reads: a change of 字符编码 applies from the next byte.
+    if (m_decoder.codePage() != m_port.textCodePage())
+        m_decoder.setCodePage(m_port.textCodePage());
     m_lines.feed(m_decoder.decode(received), [&](const PlotLines::Values& values) {
         m_series.add(seconds, values);
         ++m_linesRead;

@@ -12,6 +12,7 @@
 #include "app/boxzoom.h"
 #include "app/options.h"
 #include "app/plotwindow.h"
+#include "app/window_encoding.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "receive/receiveview.h"
@@ -57,6 +58,7 @@ private:
     CaptureLog m_log;
     QAction* m_logStart;
     QAction* m_logStop;
+    EncodingMenu* m_encoding = nullptr;
 };
 
 void MainWindow::buildExtras(const StartOptions& options)
@@ -114,8 +116,13 @@ WindowExtras::WindowExtras(MainWindow& window)
         m_log.stop();
         showLogState();
     });
+    m_encoding = new EncodingMenu(
+        *w.MSComm, m_options.encoding.toLatin1(), &w, [this](const QByteArray& choice) {
+            remember(&Options::encoding, QString::fromLatin1(choice));
+        });
     w.TxtReceive->setExtraActions(QList<QAction*> { m_logStart, m_logStop } + protocolActions()
-        + QList<QAction*> { plotAction(*w.MSComm, *w.m_platform.dialogs, w) });
+        + QList<QAction*> {
+            m_encoding->menu()->menuAction(), plotAction(*w.MSComm, *w.m_platform.dialogs, w) });
     w.TxtStatus->installEventFilter(this);
     showLogState();
 
@@ -329,6 +336,7 @@ void WindowExtras::sendMenu(const QPoint& pos)
         connect(checks->addAction(QString::fromUtf8(choice.text)), &QAction::triggered, this,
             [this, kind] { appendCheck(kind); });
     }
+    menu->addMenu(m_encoding->menu());
     menu->popup(w.TxtSend->viewport()->mapToGlobal(pos));
 }
 

@@ -4,6 +4,7 @@
 // Saving the receive display to 1.txt, and the notice that confirms it.
 #include "app/mainwindow.h"
 
+#include "port/serialcomponent.h"
 #include "receive/receiveview.h"
 #include "receive/saverecord.h"
 
@@ -19,7 +20,8 @@
 void MainWindow::CmdSaveDisp_Click()
 {
     SavePath = TxtSavePath->text();
-    const QByteArray bytes = SaveRecord::record(m_platform.clock->now(), TxtReceive->text());
+    const QByteArray bytes
+        = SaveRecord::record(m_platform.clock->now(), TxtReceive->text(), MSComm->textCodePage());
     SaveRecord::Outcome outcome = SaveRecord::save(SavePath, bytes);
     if (outcome.status == SaveRecord::Outcome::Status::FolderMissing) {
         if (showMessage(SaveRecord::createQuestion(SavePath, outcome)) != Dialogs::Answer::Ok)

@@ -5,8 +5,10 @@
 //
 //   bench_receive                 every measurement, each in a fresh process, and a summary
 //   bench_receive --pty MODE      a real pty fed at full speed into the running window, then at a
-//                                 steady 1 MB/s (MODE: text, unbroken, hex)
+//                                 steady 1 MB/s (MODE: text, unbroken, mixed, hex)
 //   bench_receive --view MODE     the display alone, 64-byte appends
+//   bench_receive --decode        the port's decoder alone, in each encoding of the 字符编码
+//                                 menu, on 16 MiB of the mixed lines cut into 4 KiB reads
 //   bench_receive --stock         the display against a stock QPlainTextEdit on a smaller size
 //   bench_receive --curve FILE    seconds per MiB against MiB already displayed, ours and stock,
 //                                 as rows "mib ours_seconds stock_seconds" (nan: not measured)
@@ -22,8 +24,12 @@
 //          repainting at every receive event costs), --server-pid PID (with --rate: also the
 //          CPU of that process, the X server, over the same span), --protocol (with --pty: time
 //          stamps, frames at 50 ms gaps and sent lines on; the display is checked with the stamps,
-//          direction marks and the frames' line breaks taken out).
+//          direction marks and the frames' line breaks taken out), --encoding NAME (with --pty:
+//          the window reads text in NAME, a choice of its 字符编码 menu such as UTF-8 or GB18030,
+//          instead of the system code page). The mixed mode sends lines of Chinese and ASCII
+//          by turns in the encoding the window reads.
 #include "app/mainwindow.h"
+#include "port/codepage.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
 #include "receive/receiveview.h"
@@ -63,11 +69,13 @@ namespace {
 
 constexpr qint64 mib = 1024 * 1024;
 constexpr qsizetype eventBytes = 64;
+QByteArray textEncoding; // --encoding: the window's choice; empty: the system code page
 const QSize displaySize(589, 325);
 
 struct Options {
     QString pty;
     QString view;
+    bool decode = false;
     bool stock = false;
     bool all = false;
     bool quietCounter = false;
@@ -84,10 +92,43 @@ struct Options {
     qint64 serverPid = 0;
 };
 
+// Lines of about 60 characters in runs of 1 to 8, Chinese (some outside the BMP where the encoding
+// holds them) and ASCII by turns, ending in CR LF; blanks fill the end so that no character is cut
+// there.
+QByteArray makeEncodedFeed(qint64 size)
+{
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<int> printable(0x20, 0x7E);
+    QStringList pool;
+    const QString characters
+        = QStringLiteral("温度湿度电压电流设备心跳数据接收发送正常错误串口调试助手℃€😀𠀀");
+    for (const char32_t c : characters.toUcs4()) {
+        const QString text = QString::fromUcs4(&c, 1);
+        if (CodePage::decode(CodePage::encode(text, textEncoding), textEncoding) == text)
+            pool << text;
+    }
+    std::uniform_int_distribution<qsizetype> pick(0, pool.size() - 1);
+    std::uniform_int_distribution<int> run(1, 8);
+    QByteArray feed;
+    feed.reserve(size);
+    while (feed.size() < size - 300) {
+        QString line;
+        for (bool chinese = false; line.size() < 60; chinese = !chinese) {
+            for (int k = run(random); k > 0; --k)
+                line += chinese ? pool.at(pick(random)) : QString(QChar(printable(random)));
+        }
+        feed += CodePage::encode(line + QStringLiteral("\r\n"), textEncoding);
+    }
+    feed.append(size - feed.size(), ' ');
+    return feed;
+}
+
 // What a device sends in each mode: 80-character lines ending in CR LF, printable text with no
 // line break at all, or random bytes for the hex display.
 QByteArray makeFeed(const QString& mode, qint64 size)
 {
+    if (mode == QLatin1String("mixed"))
+        return makeEncodedFeed(size);
     std::mt19937 random(20240607);
     std::uniform_int_distribution<int> printable(0x20, 0x7E);
     std::uniform_int_distribution<int> anyByte(0, 255);
@@ -107,6 +148,8 @@ QByteArray makeFeed(const QString& mode, qint64 size)
 
 QString displayed(const QString& mode, const QByteArray& feed)
 {
+    if (mode == QLatin1String("mixed"))
+        return CodePage::decode(feed, textEncoding);
     if (mode == QLatin1String("hex"))
         return QString::fromLatin1(feed.toHex(' ').toUpper() + ' ');
     return QString::fromLatin1(feed);
@@ -301,22 +344,26 @@ int runPty(const Options& options)
         return 2;
     }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    // Nothing remembered but the encoding and the protocol view's choices, as if chosen.
+    QString optionsFile;
+    if (!textEncoding.isEmpty() || options.protocol) {
+        optionsFile = config.filePath(QStringLiteral("portlark.conf"));
+        QFile file(optionsFile);
+        const QByteArray protocol = "[view]\ntimestamps=true\nframe-ms=50\nshow-sent=true\n";
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write((options.protocol ? protocol : QByteArray())
+                   + (textEncoding.isEmpty() ? QByteArray() : "[text]\nencoding=" + textEncoding))
+                < 0) {
+            say("cannot write %s\n", qPrintable(optionsFile));
+            return 2;
+        }
+    }
 
     QtSerialComponent serial;
     FakeDialogs dialogs;
     FakeUrlOpener urls;
     FakeClock clock;
-    // Nothing remembered, but the protocol view's choices read as if they had been.
-    const QString choices = config.filePath(QStringLiteral("portlark.conf"));
-    if (options.protocol) {
-        QFile file(choices);
-        if (!file.open(QIODevice::WriteOnly)
-            || file.write("[view]\ntimestamps=true\nframe-ms=50\nshow-sent=true\n") < 0) {
-            say("cannot write the choices\n");
-            return 2;
-        }
-    }
-    MainWindow window({ &serial, &dialogs, &urls, &clock, options.protocol ? choices : QString() });
+    MainWindow window({ &serial, &dialogs, &urls, &clock, optionsFile });
     window.setEndProgram([] {});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !serial.portOpen()) {
@@ -379,6 +426,8 @@ int runPty(const Options& options)
     const double programKib = hwmAfter - feed.size() / 1024.0;
     const double perByte = programKib * 1024.0 / total;
     const double increasePerByte = (hwmAfter - hwmBefore) * 1024.0 / total;
+    say("text in %s, as the window reads it\n",
+        qPrintable(CodePage::displayName(CodePage::resolve(textEncoding))));
     say("pty %-8s %5.1f MB/s over %d MiB (%.1f MB per CPU second of the window's thread); first "
         "MiB %.3f s, last MiB %.3f s (x%.2f); longest stall %.1f ms at full speed, %.1f ms at "
         "1 MB/s\n",
@@ -402,6 +451,28 @@ int runPty(const Options& options)
         perByte, increasePerByte, int(equal), int(counted));
     window.close();
     return equal && counted ? 0 : 1;
+}
+
+// ---- the decoder alone
+
+int runDecode(const Options& options)
+{
+    for (const QByteArray& encoding : CodePage::choices()) {
+        textEncoding = encoding;
+        const QByteArray feed = makeFeed(QStringLiteral("mixed"), options.mibs * mib);
+        CodePageDecoder decoder(encoding);
+        qsizetype characters = 0;
+        const double before = threadCpuSeconds();
+        for (qsizetype at = 0; at < feed.size(); at += 4096)
+            characters += decoder
+                              .decode(QByteArrayView(feed).sliced(
+                                  at, std::min<qsizetype>(4096, feed.size() - at)))
+                              .size();
+        const double seconds = threadCpuSeconds() - before;
+        say("decode %-12s %7.0f MB/s (%lld characters from %lld bytes)\n", encoding.constData(),
+            feed.size() / 1e6 / seconds, qlonglong(characters), qlonglong(feed.size()));
+    }
+    return 0;
 }
 
 // ---- the display alone
@@ -640,6 +711,15 @@ int runAll(const Options& options, const QStringList& passOn)
         bar(r.value(QStringLiteral("equal")) == 1 && r.value(QStringLiteral("counted")) == 1,
             "not one byte lost");
     }
+    // Each encoding the window can read: ASCII lines (the bar), then the mixed lines.
+    for (const QByteArray& encoding : CodePage::choices()) {
+        const QStringList chosen { QStringLiteral("--encoding"), QString::fromLatin1(encoding) };
+        const QMap<QString, double> r
+            = child(QStringList { QStringLiteral("--pty"), QStringLiteral("text") } + chosen);
+        if (encoding == "UTF-8" || encoding == "GB18030")
+            bar(r.value(QStringLiteral("mbps")) >= 40, "at least 40 MB/s");
+        child(QStringList { QStringLiteral("--pty"), QStringLiteral("mixed") } + chosen);
+    }
     say("the same with the RX count box left unpainted (what repainting it at every receive "
         "event costs):\n");
     for (const QString& mode : modes)
@@ -671,6 +751,8 @@ int main(int argc, char* argv[])
         } else if (name == "--view") {
             options.view = value;
             ++k;
+        } else if (name == "--decode") {
+            options.decode = true;
         } else if (name == "--stock") {
             options.stock = true;
         } else if (name == "--all") {
@@ -699,6 +781,10 @@ int main(int argc, char* argv[])
             number(options.tickMs);
         } else if (name == "--seconds") {
             number(options.seconds);
+        } else if (name == "--encoding") {
+            textEncoding = value.toLatin1();
+            passOn << QString::fromLocal8Bit(name) << value;
+            ++k;
         } else if (name == "--server-pid") {
             options.serverPid = value.toLongLong();
             ++k;
@@ -717,6 +803,8 @@ int main(int argc, char* argv[])
         return runPty(options);
     if (!options.view.isEmpty())
         return runView(options);
+    if (options.decode)
+        return runDecode(options);
     if (options.stock)
         return runStock(options);
     if (!options.curve.isEmpty() && !options.all)

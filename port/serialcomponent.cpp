@@ -68,7 +68,7 @@ ComDevice SerialComponent::openedDevice() const
 
 qint64 SerialComponent::output(QStringView text)
 {
-    return portOpen() ? output(CodePage::encode(text)) : -1;
+    return portOpen() ? output(CodePage::encode(text, textCodePage())) : -1;
 }
 
 qint64 SerialComponent::output(const QByteArray& bytes)

@@ -51,14 +51,19 @@ public:
     ComDevice locate(int port) const;
     ComDevice openedDevice() const;
 
-    // Text goes out in the system code page, bytes unchanged. The number of bytes queued, or -1
+    // The code page of text both ways: a choice of CodePage::choices(), or empty for the system
+    // code page. Applies to what arrives and what is written from now on.
+    void setTextCodePage(const QByteArray& choice) { m_decoder.setCodePage(choice); }
+    const QByteArray& textCodePage() const { return m_decoder.codePage(); }
+
+    // Text goes out in the text code page, bytes unchanged. The number of bytes queued, or -1
     // when the port is closed or the write would take the output still pending past
     // OutBufferSize (a write into an empty queue is taken whole, an empty one always). Nothing
     // written raises no send event.
     qint64 output(QStringView text);
     qint64 output(const QByteArray& bytes);
 
-    // What arrived, as text: decoded with the system code page by the port's one decoder, which
+    // What arrived, as text: decoded with the text code page by the port's one decoder, which
     // keeps an incomplete trailing character for the next arrival. As bytes: led by the bytes of
     // a character an arrival read as text held back (already counted).
     QString textOf(const QByteArray& received);

@@ -136,7 +136,8 @@ ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, qint64 ms
     return out;
 }
 
-QString ProtocolFormatter::sent(const QByteArray& bytes, bool file, bool hex, qint64 at)
+QString ProtocolFormatter::sent(
+    const QByteArray& bytes, bool file, bool hex, qint64 at, const QByteArray& codePage)
 {
     const QByteArray shown = file ? bytes.first(qMin<qsizetype>(bytes.size(), fileShown)) : bytes;
     QString line
@@ -151,7 +152,7 @@ QString ProtocolFormatter::sent(const QByteArray& bytes, bool file, bool hex, qi
     } else {
         // A character cut by the file's shown part is left out; line breaks inside what was
         // sent each begin a line of their own.
-        CodePageDecoder decoder;
+        CodePageDecoder decoder(codePage);
         QString text = decoder.decode(shown);
         if (text.endsWith(u'\n'))
             text.chop(text.endsWith(QStringLiteral("\r\n")) ? 2 : 1);

@@ -45,8 +45,10 @@ public:
         QByteArray pairs;
     };
     Hex hex(const QByteArray& bytes, qint64 at);
-    // A send the port took, as its own line in the display's mode; a file's only begins.
-    QString sent(const QByteArray& bytes, bool file, bool hex, qint64 at);
+    // A send the port took, as its own line in the display's mode (text in `codePage`); a file's
+    // only begins.
+    QString sent(
+        const QByteArray& bytes, bool file, bool hex, qint64 at, const QByteArray& codePage = {});
     // The port reported every byte sent so far written: a reply is timed from here.
     void written(qint64 at);
     bool awaitsWritten() const { return m_choices.stamps && m_choices.showSent && m_replyDue; }

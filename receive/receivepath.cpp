@@ -42,7 +42,7 @@ Arrival ReceivePath::sent(const QByteArray& bytes, bool file, bool hex, qint64 a
     Arrival arrival;
     // A stopped text display shows nothing new; the hexadecimal one shows every byte.
     if (m_protocol.choices().showSent && (hex || !m_stopped))
-        arrival.text = m_protocol.sent(bytes, file, hex, at);
+        arrival.text = m_protocol.sent(bytes, file, hex, at, m_serial.textCodePage());
     return arrival;
 }
 

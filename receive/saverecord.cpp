@@ -114,13 +114,13 @@ QString timeStamp(const QDateTime& when)
             QString::number(time.minute()), QString::number(time.second()));
 }
 
-QByteArray record(const QDateTime& when, QStringView display)
+QByteArray record(const QDateTime& when, QStringView display, const QByteArray& codePage)
 {
     const QLatin1String lineEnd("\r\n");
     QString text = timeStamp(when);
     text.reserve(text.size() + display.size() + 2 * lineEnd.size());
     text.append(lineEnd).append(display).append(lineEnd);
-    return CodePage::encode(text);
+    return CodePage::encode(text, codePage);
 }
 
 QString folderPath(const QString& folderText)

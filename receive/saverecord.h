@@ -17,9 +17,9 @@ namespace SaveRecord {
 
 // "2026年12月5日9时5分7秒": no padding in any field.
 QString timeStamp(const QDateTime& when);
-// The file's bytes in the system code page: the time stamp, CR LF, the display text unchanged,
-// CR LF.
-QByteArray record(const QDateTime& when, QStringView display);
+// The file's bytes in `codePage` (the system code page when empty): the time stamp, CR LF, the
+// display text unchanged, CR LF.
+QByteArray record(const QDateTime& when, QStringView display, const QByteArray& codePage = {});
 
 // The local folder a folder text names, or an empty string when it names a drive that does not
 // exist. Separators are not tidied: a trailing one stays.

@@ -28,8 +28,9 @@ Message SendPath::send(QStringView box, bool hexSend)
 
 bool SendPath::sendBox(QStringView box, bool hexSend)
 {
-    return output(
-        hexSend ? SendLogic::hexBytes(box) : CodePage::encode(SendLogic::trimBlanks(box)), false);
+    return output(hexSend ? SendLogic::hexBytes(box)
+                          : CodePage::encode(SendLogic::trimBlanks(box), m_serial.textCodePage()),
+        false);
 }
 
 bool SendPath::output(const QByteArray& bytes, bool file)

@@ -263,6 +263,52 @@ private Q_SLOTS:
         QVERIFY(fakes->dialogs.messages.value(0).text.startsWith(u"未追加校验：第 3 个字符"_s));
     }
 
+    // One choice in both boxes' menus, remembered: text goes out in it, arrivals are read in it
+    // (a character cut between two arrivals too) and 1.txt is written in it.
+    void encodingChoice_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("UTF-8") << u"UTF-8"_s << u"温度 25.3℃"_s
+                               << "\xE6\xB8\xA9\xE5\xBA\xA6 25.3\xE2\x84\x83"_ba;
+        QTest::newRow("GB18030") << u"GB18030"_s << u"温度 😀"_s
+                                 << "\xCE\xC2\xB6\xC8 \x94\x39\xFC\x36"_ba;
+        QTest::newRow("GBK") << u"GBK"_s << u"温度"_s << "\xCE\xC2\xB6\xC8"_ba;
+        QTest::newRow("Big5") << u"Big5"_s << u"溫度"_s << "\xB7\xC5\xAB\xD7"_ba;
+        QTest::newRow("Shift_JIS") << u"Shift_JIS"_s << u"温度"_s << "\x89\xB7\x93\x78"_ba;
+        QTest::newRow("EUC-KR") << u"EUC-KR"_s << u"온도"_s << "\xBF\xC2\xB5\xB5"_ba;
+        QTest::newRow("Windows-1252") << u"Windows-1252"_s << u"café €"_s << "caf\xE9 \x80"_ba;
+    }
+
+    void encodingChoice()
+    {
+        QFETCH(QString, choice);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        const QString settings = m_dir.filePath(choice + u".conf"_s);
+        start([&](FakePlatform& fakes) { fakes.optionsFile = settings; });
+        auto* box = control<QPlainTextEdit>("TxtSend");
+        QMenu* menu = choose(rightClick(box->viewport()), u"字符编码"_s);
+        QCOMPARE(menu->actions().first()->text(), u"系统 (Windows-1252)"_s); // the C locale's
+        choose(menu, choice);
+        box->setPlainText(text);
+        click("CmdSend");
+        QCOMPARE(fakes->device->written, bytes);
+        fakes->device->deliver(bytes.chopped(1));
+        fakes->device->deliver(bytes.last(1));
+        QTRY_COMPARE(shown("TxtReceive"), text);
+        type("TxtSavePath", m_dir.path());
+        click("CmdSaveDisp");
+        QVERIFY(contents(m_dir.filePath(u"1.txt"_s)).endsWith("\r\n" + bytes + "\r\n"));
+
+        QVERIFY(finish());
+        start([&](FakePlatform& fakes) { fakes.optionsFile = settings; });
+        QVERIFY(item(choose(rightClick(receiveArea()), u"字符编码"_s), choice)->isChecked());
+        fakes->device->deliver(bytes);
+        QTRY_COMPARE(shown("TxtReceive"), text);
+    }
+
     void startOptions_data()
     {
         QTest::addColumn<QString>("com");

@@ -32,7 +32,7 @@ on_virtual_display() {
 }
 
 # start_window TEXT_BYTES [PROGRAM ARGUMENTS...]: the device sends TEXT_BYTES of text then a line
-# a second; the program reads it as a Chinese system would (GBK). Sets `window` to the window's
+# a second; both run as on a Chinese system (GBK). Sets `window` to the window's
 # id; both processes end with the script.
 start_window() {
     local text_bytes="$1"
@@ -40,7 +40,8 @@ start_window() {
     local devices="$work/portlark/devices"
     mkdir -p "$devices"
     coproc DEVICE {
-        exec "$build_dir/tools/simdevice/portlark-simdevice" --devices "$devices" --com 1 \
+        exec env LC_CTYPE=zh_CN.UTF-8 "$build_dir/tools/simdevice/portlark-simdevice" \
+            --devices "$devices" --com 1 \
             --send-text "$text_bytes" --rate 1000 2>"$work/device.err"
     }
     # shellcheck disable=SC2153 # set by coproc

@@ -8,6 +8,7 @@
 // a cooked terminal between two openings and nothing is lost while nobody has the port open.
 // The heartbeat and the bulk data are produced only while a program holds the port in exclusive
 // mode, as QSerialPort does (on a kernel that cannot tell, always); echoes always go back.
+#include "port/codepage.h"
 #include "tools/simdevice/streams.h"
 
 #include <QByteArray>
@@ -15,7 +16,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -37,6 +37,17 @@ constexpr qsizetype refillBelow = 64 * 1024;
 constexpr int idlePollMs = 20;
 
 int signalPipe[2] = { -1, -1 };
+
+// The heartbeat as the program reads it by default (the system code page): in Chinese where the
+// code page holds it, simplified or traditional, otherwise in English.
+QString heartbeatText()
+{
+    for (const QString& text : { QStringLiteral("设备心跳"), QStringLiteral("設備心跳") }) {
+        if (CodePage::decode(CodePage::encode(text)) == text)
+            return text + QStringLiteral(" #%1\r\n");
+    }
+    return QStringLiteral("device heartbeat #%1\r\n");
+}
 
 void onSignal(int)
 {
@@ -86,9 +97,9 @@ bool parseOptions(const QCoreApplication& application, Options* options)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A simulated serial device on a pseudo-terminal: it echoes what it receives and sends a "
-        "GBK heartbeat line every second. Prints \"ready <slave path>\" once the link is in place "
-        "and \"sent <bytes>\" when a bulk send has been handed to the tty. Stops on SIGINT, "
-        "SIGTERM or when a piped stdin closes."));
+        "heartbeat line every second in the system code page. Prints \"ready <slave path>\" "
+        "once the link is in place and \"sent <bytes>\" when a bulk send has been handed to the "
+        "tty. Stops on SIGINT, SIGTERM or when a piped stdin closes."));
     parser.addHelpOption();
     const QCommandLineOption devices(QStringLiteral("devices"),
         QStringLiteral("Folder to put the link comN in (created if needed)."),
@@ -334,7 +345,7 @@ int Device::nextTimeout(qint64 now, bool listening) const
 
 void Device::run()
 {
-    QStringEncoder gbk("GBK");
+    const QString beat = heartbeatText();
     bool stopping = false;
     while (!stopping) {
         const qint64 now = nowMs();
@@ -351,7 +362,7 @@ void Device::run()
             return;
         }
         if (listening && !m_options.quiet && !m_bulk.active() && now >= m_nextBeat) {
-            const QByteArray line = gbk.encode(QStringLiteral("设备心跳 #%1\r\n").arg(++m_beats));
+            const QByteArray line = CodePage::encode(beat.arg(++m_beats));
             m_out += line;
             m_nextBeat = std::max(m_nextBeat + 1000, now + 1);
         }

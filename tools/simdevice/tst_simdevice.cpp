@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 class SimDeviceTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -19,7 +21,6 @@ private Q_SLOTS:
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
         QVERIFY(QDir().mkpath(ComNames::devicesFolder()));
-        CodePage::setSystemOverride("GBK");
     }
 
     void session_data()
@@ -29,6 +30,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected"); // all the program receives
         QTest::addColumn<bool>("closeStdin"); // to stop the device, else SIGTERM
         QTest::addColumn<QByteArray>("report"); // bytes the device received and their FNV-1a 64
+        QTest::addColumn<QByteArray>("locale"); // the device's
         QByteArray text(30000, Qt::Uninitialized);
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = SimStreams::textByte(quint64(i));
@@ -37,12 +39,21 @@ private Q_SLOTS:
         const QByteArray nothing("0 cbf29ce484222325\n");
         QTest::newRow("binary as fast as the tty takes it")
             << QStringLiteral("--quiet --send-binary 700001") << QByteArray() << binary << false
-            << nothing;
+            << nothing << "C"_ba;
         QTest::newRow("paced text") << QStringLiteral("--quiet --send-text 30000 --rate 100000")
-                                    << QByteArray() << text << true << nothing;
-        QTest::newRow("echo, then a GBK heartbeat each second")
-            << QString() << QByteArray("hello") << "hello" + CodePage::encode(u"设备心跳 #1\r\n")
-            << false << QByteArray("5 a430d84680aabd0b\n");
+                                    << QByteArray() << text << true << nothing << "C"_ba;
+        // The heartbeat reads as the program reads it by default, whatever the locale.
+        const QByteArray echo("5 a430d84680aabd0b\n");
+        const auto beat = [&](const char* name, const char* locale, QStringView line) {
+            QTest::newRow(name) << QString() << "hello"_ba
+                                << "hello" + CodePage::encode(line, CodePage::forLocale(locale))
+                                << false << echo << QByteArray(locale);
+        };
+        beat("echo, then a GBK heartbeat each second", "zh_CN.UTF-8", u"设备心跳 #1\r\n");
+        beat("Big5 heartbeat", "zh_TW.UTF-8", u"設備心跳 #1\r\n");
+        beat("English heartbeat where the code page holds no Chinese", "en_US.UTF-8",
+            u"device heartbeat #1\r\n");
+        beat("English heartbeat under C", "C", u"device heartbeat #1\r\n");
     }
 
     void session()
@@ -52,12 +63,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, expected);
         QFETCH(bool, closeStdin);
         QFETCH(QByteArray, report);
+        QFETCH(QByteArray, locale);
         // A stale link of the same name is replaced, and the device's own goes when it stops.
         const QString link = ComNames::devicesFolder() + QStringLiteral("/com1");
         QFile::remove(link);
         QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("old-device")), link));
         const QString reportPath = m_dir.filePath(QStringLiteral("report.txt"));
         QProcess device;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
+        device.setProcessEnvironment(environment);
         device.start(QString::fromUtf8(SIMDEVICE_PROGRAM),
             QStringList { QStringLiteral("--report"), reportPath, QStringLiteral("--devices"),
                 ComNames::devicesFolder(), QStringLiteral("--com"), QStringLiteral("1") }
