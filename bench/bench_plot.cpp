@@ -86,37 +86,6 @@ QByteArray sensorLine(qint64 k, int values, bool named)
     return line + "\r\n";
 }
 
-double toSeconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
-
-double processCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
-}
-
-double threadCpuSeconds(std::thread& thread)
-{
-    clockid_t clock {};
-    timespec now {};
-    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0
-        || clock_gettime(clock, &now) != 0)
-        return 0;
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-double otherProcessCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-}
-
 // Measures the longest gap between two ticks of a 5 ms timer while it runs: how long the event
 // loop was kept from anything else.
 class StallWatch {
@@ -148,14 +117,10 @@ int run(const Options& options)
 {
     PtyPair pty;
     QTemporaryDir config;
-    if (!pty.isOpen() || !config.isValid()
-        || !QDir(config.path()).mkpath(QStringLiteral("portlark/devices"))
-        || !QFile::link(
-            pty.slavePath(), config.filePath(QStringLiteral("portlark/devices/com1")))) {
+    if (!config.isValid() || !pty.bindAsCom1(config.path())) {
         say("cannot set up the pty\n");
         return 2;
     }
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
 
     QtSerialComponent serial;
     FakeDialogs dialogs;

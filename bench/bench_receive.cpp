@@ -171,14 +171,6 @@ QString unframed(const QString& mode, QString shown)
     return shown;
 }
 
-// CPU time of the calling thread: what the window's thread spent, whatever else the machine ran.
-double threadCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void say(const char* format, ...)
 {
@@ -212,39 +204,6 @@ double runLoopUntil(const std::function<bool()>& check)
 }
 
 // ---- a steady feed in ticks
-
-double toSeconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
-
-double processCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
-}
-
-double threadCpuSeconds(std::thread& thread)
-{
-    clockid_t clock {};
-    timespec now {};
-    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0
-        || clock_gettime(clock, &now) != 0)
-        return 0;
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// User and system time of another process (the X server), or -1.
-double otherProcessCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // Fields after the command name, which ends at the last ')': utime and stime are 14 and 15.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-}
 
 // Feeds `rate` bytes a second, one write every tick, for a second to fill the display and then
 // for the measured seconds; the window's CPU is its process's less the feeding thread's.
@@ -336,14 +295,10 @@ int runPty(const Options& options)
 
     PtyPair pty;
     QTemporaryDir config;
-    if (!pty.isOpen() || !config.isValid()
-        || !QDir(config.path()).mkpath(QStringLiteral("portlark/devices"))
-        || !QFile::link(
-            pty.slavePath(), config.filePath(QStringLiteral("portlark/devices/com1")))) {
+    if (!config.isValid() || !pty.bindAsCom1(config.path())) {
         say("cannot set up the pty\n");
         return 2;
     }
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     // Nothing remembered but the encoding and the protocol view's choices, as if chosen.
     QString optionsFile;
     if (!textEncoding.isEmpty() || options.protocol) {

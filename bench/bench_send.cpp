@@ -174,13 +174,8 @@ struct Rig {
 
     bool start()
     {
-        if (!pty.isOpen() || !config.isValid())
+        if (!config.isValid() || !pty.bindAsCom1(config.path()))
             return false;
-        if (!QDir(config.path()).mkpath(QStringLiteral("portlark/devices"))
-            || !QFile::link(
-                pty.slavePath(), config.filePath(QStringLiteral("portlark/devices/com1"))))
-            return false;
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         Platform platform = fakes.platform();
         platform.serial = &serial;
         window = std::make_unique<MainWindow>(platform);

@@ -23,7 +23,7 @@ constexpr qint64 stepChars = qint64(1) << 18;
 // A selection longer than this, or of more than one line, is not taken as the needle.
 constexpr qint64 longestPrefill = 256;
 
-enum class KeyAction { None, Open, Next, Previous, Hide };
+using KeyAction = FindBar::KeyAction;
 
 KeyAction actionOf(const QKeyEvent* event, bool inBar)
 {
@@ -79,23 +79,27 @@ bool FindBar::viewKey(QKeyEvent* event, bool apply)
     const KeyAction action = actionOf(event, false);
     if (action == KeyAction::None || (action != KeyAction::Open && isHidden()))
         return false;
-    if (apply) {
-        switch (action) {
-        case KeyAction::Open:
-            open();
-            break;
-        case KeyAction::Next:
-        case KeyAction::Previous:
-            find(action == KeyAction::Previous);
-            break;
-        case KeyAction::Hide:
-            dismiss();
-            break;
-        case KeyAction::None:
-            break;
-        }
-    }
+    if (apply)
+        carryOut(action);
     return true;
+}
+
+void FindBar::carryOut(KeyAction action)
+{
+    switch (action) {
+    case KeyAction::Open:
+        open();
+        break;
+    case KeyAction::Next:
+    case KeyAction::Previous:
+        find(action == KeyAction::Previous);
+        break;
+    case KeyAction::Hide:
+        dismiss();
+        break;
+    case KeyAction::None:
+        break;
+    }
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
@@ -111,20 +115,12 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
     key->accept();
     if (type == QEvent::ShortcutOverride)
         return true;
-    switch (action) {
-    case KeyAction::Open:
+    // Ctrl+F in the bar keeps the needle typed there rather than taking the view's selection.
+    if (action == KeyAction::Open) {
         m_edit->setFocus();
         m_edit->selectAll();
-        break;
-    case KeyAction::Next:
-    case KeyAction::Previous:
-        find(action == KeyAction::Previous);
-        break;
-    case KeyAction::Hide:
-        dismiss();
-        break;
-    case KeyAction::None:
-        break;
+    } else {
+        carryOut(action);
     }
     return true;
 }

@@ -23,6 +23,9 @@ class FindBar : public QFrame {
 public:
     explicit FindBar(ReceiveView* view);
 
+    // What a key does to the bar.
+    enum class KeyAction { None, Open, Next, Previous, Hide };
+
     // Carries out a key typed in the view that belongs to the bar: Ctrl+F opens it, and while it
     // shows F3, Shift+F3 and Esc. Only recognises it unless `apply`.
     bool viewKey(QKeyEvent* event, bool apply);
@@ -40,6 +43,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    void carryOut(KeyAction action);
     void dismiss();
     void find(bool backward);
     void runSlice();

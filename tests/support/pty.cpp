@@ -4,6 +4,7 @@
 #include "support/pty.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 
 #include <cerrno>
@@ -27,6 +28,16 @@ PtyPair::PtyPair()
     cfmakeraw(&raw);
     tcsetattr(m_slave, TCSANOW, &raw);
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+}
+
+bool PtyPair::bindAsCom1(const QString& configFolder) const
+{
+    const QString devices = configFolder + QStringLiteral("/portlark/devices");
+    if (!isOpen() || !QDir().mkpath(devices)
+        || !QFile::link(m_slavePath, devices + QStringLiteral("/com1")))
+        return false;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configFolder));
+    return true;
 }
 
 PtyPair::~PtyPair()

@@ -20,6 +20,9 @@ public:
     bool isOpen() const { return m_master >= 0; }
     int masterFd() const { return m_master; }
     QString slavePath() const { return m_slavePath; }
+    // Links the slave as COM1 in the devices folder under `configFolder` and makes that the
+    // configuration folder (XDG_CONFIG_HOME), so that a window started next opens it as COM1.
+    bool bindAsCom1(const QString& configFolder) const;
 
     // Writes every byte to the device side (the program reads them).
     bool write(const QByteArray& bytes);
