@@ -36,6 +36,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -43,6 +44,7 @@ class SerialComponent;
 class IntervalTimer;
 class ReceiveView;
 class HelpWindow;
+struct Options;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -70,6 +72,10 @@ private:
     // The context menus and start-up options (app/window_extras.cpp).
     friend class WindowExtras;
     void buildExtras(const StartOptions& options);
+    // The send box's history, line ending, Ctrl+Enter and stored commands
+    // (app/window_commands.cpp); what it returns adds their items to the send box's menu.
+    friend class WindowCommands;
+    std::function<void(QMenu*)> buildCommands(Options& options, std::function<void()> saveOptions);
 
     void buildControls();
     void connectHandlers();

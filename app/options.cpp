@@ -23,6 +23,12 @@ const QString timestampsKey = QStringLiteral("view/timestamps");
 const QString frameMsKey = QStringLiteral("view/frame-ms");
 const QString hexCharsKey = QStringLiteral("view/hex-chars");
 const QString showSentKey = QStringLiteral("view/show-sent");
+const QString lineEndingKey = QStringLiteral("send/line-ending");
+const QString commandsGeometryKey = QStringLiteral("commands/geometry");
+
+// As written in the file, in the order of LineEnding.
+const QString endingNames[] = { QStringLiteral("none"), QStringLiteral("cr"), QStringLiteral("lf"),
+    QStringLiteral("crlf") };
 
 // As written in the file, in the order of FlowControl.
 const QString flowNames[]
@@ -89,6 +95,19 @@ Options::Loaded Options::load(const QString& path)
         && std::count(std::begin(ProtocolFormatter::frameChoices),
             std::end(ProtocolFormatter::frameChoices), frameMs))
         options.frameMs = frameMs;
+    for (int ending = 0; ending < int(std::size(endingNames)); ++ending)
+        if (text(settings, lineEndingKey) == endingNames[ending])
+            options.lineEnding = LineEnding(ending);
+    // x,y,width,height
+    const QStringList rect = text(settings, commandsGeometryKey).split(QLatin1Char(','));
+    if (rect.size() == 4) {
+        int v[4] = {};
+        bool all = true;
+        for (int i = 0; i < 4 && all; ++i)
+            v[i] = rect[i].toInt(&all);
+        if (all && v[2] > 0 && v[3] > 0)
+            options.commandsGeometry = QRect(v[0], v[1], v[2], v[3]);
+    }
     return loaded;
 }
 
@@ -104,6 +123,12 @@ bool Options::save(const QString& path) const
     settings.setValue(frameMsKey, QString::number(frameMs));
     settings.setValue(hexCharsKey, hexChars);
     settings.setValue(showSentKey, showSent);
+    settings.setValue(lineEndingKey, endingNames[int(lineEnding)]);
+    const QRect& g = commandsGeometry;
+    settings.setValue(commandsGeometryKey,
+        g.isEmpty()
+            ? QString()
+            : QStringLiteral("%1,%2,%3,%4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()));
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;
