@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace {
@@ -94,7 +96,9 @@ Read read(const QByteArray& json)
         }
         if (!delay.isUndefined()) {
             const double ms = delay.toDouble(-1);
-            if (!delay.isDouble() || ms != int(ms) || ms < 0 || ms > Command::longestDelayMs) {
+            // The range first: a double past int's range has no int value to compare with.
+            if (!delay.isDouble() || !(ms >= 0 && ms <= Command::longestDelayMs)
+                || ms != std::floor(ms)) {
                 read.problem = rowProblem(i,
                     QStringLiteral("的延时（delayMs）不是 0 到 %1 的整数")
                         .arg(Command::longestDelayMs));

@@ -5,6 +5,8 @@
 
 #include "port/serialcomponent.h"
 
+#include <algorithm>
+
 CommandSequence::CommandSequence(SendPath& send, SerialComponent& serial, QObject* parent)
     : QObject(parent)
     , m_send(send)
@@ -35,6 +37,8 @@ bool CommandSequence::start(const QList<Command>& commands)
     if (m_rows.isEmpty() || !m_serial.portOpen())
         return false;
     m_current = 0;
+    m_clock.start();
+    m_dueNs = 0;
     sendCurrent();
     return isRunning();
 }
@@ -59,9 +63,19 @@ void CommandSequence::sendCurrent()
     m_retry.stop();
     const Command& command = m_commands[m_rows[m_current]];
     if (m_send.sendBox(command.content, command.hex, command.ending)) {
-        m_waiting = false;
+        // Delays count from when each row was due, so the time a send takes does not add up
+        // over a long sequence. A row is never hurried by more than a millisecond, though: a
+        // device may need the whole delay. One the output held, or one late by more than its
+        // delay (a busy window), counts from when it went.
+        const qint64 now = m_clock.nsecsElapsed();
+        const qint64 delayNs = qint64(command.delayMs) * 1000000;
+        if (std::exchange(m_waiting, false) || now - m_dueNs > delayNs)
+            m_dueNs = now;
+        m_dueNs += delayNs;
+        const int earliest = std::max(0, command.delayMs - 1);
+        m_delay.start(
+            int(std::clamp<qint64>((m_dueNs - now + 500000) / 1000000, earliest, command.delayMs)));
         Q_EMIT stepped(currentRow(), false);
-        m_delay.start(command.delayMs);
         return;
     }
     if (!std::exchange(m_waiting, true))

@@ -5,6 +5,7 @@
 
 #include "send/commandlist.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -45,6 +46,8 @@ private:
     QList<int> m_rows; // the ticked rows
     int m_current = -1; // into m_rows
     bool m_waiting = false;
+    QElapsedTimer m_clock;
+    qint64 m_dueNs = 0; // when the current row was due, on m_clock
     QTimer m_delay;
     QTimer m_retry;
 };
