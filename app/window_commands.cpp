@@ -14,6 +14,7 @@
 
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +49,9 @@ private:
     bool confirm(const Command& command);
     // Reads a kept file; one that does not read is renamed aside, and said so, never overwritten.
     void readKept(const QString& path, const std::function<QString(const QByteArray&)>& read);
-    void saveKept();
+    // The history and the list; the options too when `withOptions`, which only the event loop
+    // may ask: while the window is torn down the options' owner may be gone.
+    void saveKept(bool withOptions = true);
 
     MainWindow& w;
     Options& m_options;
@@ -60,6 +63,7 @@ private:
     CommandSequence m_sequence;
     QPointer<CommandWindow> m_window;
     QTimer m_saveLater; // a sequence changes the history every few milliseconds
+    bool m_geometryMoved = false;
 };
 
 std::function<void(QMenu*)> MainWindow::buildCommands(
@@ -100,7 +104,8 @@ WindowCommands::WindowCommands(
 
     m_saveLater.setSingleShot(true);
     m_saveLater.setInterval(1000);
-    connect(&m_saveLater, &QTimer::timeout, this, &WindowCommands::saveKept);
+    connect(&m_saveLater, &QTimer::timeout, this, [this] { saveKept(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveKept(); });
     connect(&m_sequence, &CommandSequence::stepped, this, [this](int row, bool waiting) {
         if (row >= 0 && !waiting) {
             const Command& command = m_sequence.commands()[row];
@@ -113,11 +118,7 @@ WindowCommands::WindowCommands(
     });
 }
 
-WindowCommands::~WindowCommands()
-{
-    w.m_send.setHistory(nullptr);
-    saveKept();
-}
+WindowCommands::~WindowCommands() { saveKept(false); }
 
 void WindowCommands::readKept(
     const QString& path, const std::function<QString(const QByteArray&)>& read)
@@ -145,9 +146,11 @@ void WindowCommands::readKept(
     }
 }
 
-void WindowCommands::saveKept()
+void WindowCommands::saveKept(bool withOptions)
 {
     m_saveLater.stop();
+    if (withOptions && std::exchange(m_geometryMoved, false))
+        m_saveOptions();
     // A failed write keeps the earlier file whole; the next change tries again.
     const auto keep = [](const QString& path, const QByteArray& json) {
         QSaveFile file(path);
@@ -248,10 +251,12 @@ void WindowCommands::openWindow()
         connect(m_window, &CommandWindow::sequenceAsked, this, &WindowCommands::runSequence);
         connect(m_window, &CommandWindow::importAsked, this, &WindowCommands::importList);
         connect(m_window, &CommandWindow::exportAsked, this, &WindowCommands::exportList);
+        // Hidden also as the program ends; saved from the event loop or as it quits.
         connect(m_window, &CommandWindow::hidden, this, [this](const QRect& geometry) {
             if (m_options.commandsGeometry != geometry) {
                 m_options.commandsGeometry = geometry;
-                m_saveOptions();
+                m_geometryMoved = true;
+                m_saveLater.start();
             }
         });
         m_window->showSequence(m_sequence.currentRow(), m_sequence.isWaiting());
