@@ -28,6 +28,7 @@ CommandWindow::CommandWindow(QWidget* parent)
         { QStringLiteral("名称"), QStringLiteral("内容"), QStringLiteral("十六进制"),
             QStringLiteral("结尾"), QStringLiteral("延时 (ms)"), QString() });
     m_table->horizontalHeaderItem(Name)->setToolTip(QStringLiteral("勾选的命令参加循环发送"));
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(Content, QHeaderView::Stretch);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <algorithm>
@@ -98,16 +99,12 @@ Options::Loaded Options::load(const QString& path)
     for (int ending = 0; ending < int(std::size(endingNames)); ++ending)
         if (text(settings, lineEndingKey) == endingNames[ending])
             options.lineEnding = LineEnding(ending);
-    // x,y,width,height
-    const QStringList rect = text(settings, commandsGeometryKey).split(QLatin1Char(','));
-    if (rect.size() == 4) {
-        int v[4] = {};
-        bool all = true;
-        for (int i = 0; i < 4 && all; ++i)
-            v[i] = rect[i].toInt(&all);
-        if (all && v[2] > 0 && v[3] > 0)
-            options.commandsGeometry = QRect(v[0], v[1], v[2], v[3]);
-    }
+    // WIDTHxHEIGHT+X+Y, as X11 writes a geometry: commas would make QSettings read a list.
+    static const QRegularExpression geometry(QStringLiteral("^(\\d+)x(\\d+)([+-]\\d+)([+-]\\d+)$"));
+    const QRegularExpressionMatch match = geometry.match(text(settings, commandsGeometryKey));
+    const auto part = [&](int n) { return match.capturedView(n).toInt(); };
+    if (match.hasMatch() && part(1) > 0 && part(2) > 0)
+        options.commandsGeometry = QRect(part(3), part(4), part(1), part(2));
     return loaded;
 }
 
@@ -126,9 +123,8 @@ bool Options::save(const QString& path) const
     settings.setValue(lineEndingKey, endingNames[int(lineEnding)]);
     const QRect& g = commandsGeometry;
     settings.setValue(commandsGeometryKey,
-        g.isEmpty()
-            ? QString()
-            : QStringLiteral("%1,%2,%3,%4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()));
+        g.isEmpty() ? QString()
+                    : QString::asprintf("%dx%d%+d%+d", g.width(), g.height(), g.x(), g.y()));
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;

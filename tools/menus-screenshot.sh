@@ -4,8 +4,9 @@
 
 # Remakes the screenshots of the three context menus in docs/: the port group's (line control,
 # with its flow control submenu open), the receive box's (with a capture log running) and the
-# send box's (with ChkHexSend ticked and the check submenu open). The window runs on a virtual X
-# display with COM1 bound to the simulated device; xdotool gives the right clicks and keys.
+# send box's (with ChkHexSend ticked and the check submenu, fourth from the end, open). The window
+# runs on a virtual X display with COM1 bound to the simulated device; xdotool gives the right
+# clicks and keys.
 # Usage: tools/menus-screenshot.sh [OUTPUT_DIR]
 set -euo pipefail
 PORTLARK_SCRIPT="menus-screenshot"
@@ -40,4 +41,4 @@ shot() {
 shot menu-receive.png 400 150
 shot menu-port.png 20 12 Down Down Down Right
 xdotool mousemove --window "$window" 10 352 click 1 # ChkHexSend
-shot menu-send.png 500 345 Up Right
+shot menu-send.png 500 345 Up Up Up Up Right
