@@ -63,6 +63,9 @@ private:
     CommandSequence m_sequence;
     QPointer<CommandWindow> m_window;
     QTimer m_saveLater; // a sequence changes the history every few milliseconds
+    // What the files hold, as far as this run knows: an unchanged list is not written again.
+    QByteArray m_historyKept;
+    QByteArray m_commandsKept;
     bool m_geometryMoved = false;
 };
 
@@ -96,6 +99,8 @@ WindowCommands::WindowCommands(
         m_commands = read.commands;
         return read.problem;
     });
+    m_historyKept = m_history.toJson();
+    m_commandsKept = CommandList::write(m_commands);
     w.m_send.setHistory(&m_history);
     w.m_send.setLineEnding(m_options.lineEnding);
     w.TxtSend->installEventFilter(this);
@@ -124,9 +129,10 @@ void WindowCommands::readKept(
     const QString& path, const std::function<QString(const QByteArray&)>& read)
 {
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !file.exists())
         return;
-    const QString problem = read(file.readAll());
+    const QString problem
+        = file.open(QIODevice::ReadOnly) ? read(file.readAll()) : file.errorString();
     file.close();
     if (problem.isEmpty())
         return;
@@ -152,13 +158,15 @@ void WindowCommands::saveKept(bool withOptions)
     if (withOptions && std::exchange(m_geometryMoved, false))
         m_saveOptions();
     // A failed write keeps the earlier file whole; the next change tries again.
-    const auto keep = [](const QString& path, const QByteArray& json) {
+    const auto keep = [](const QString& path, const QByteArray& json, QByteArray& kept) {
+        if (path.isEmpty() || json == kept)
+            return;
         QSaveFile file(path);
-        if (!path.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(json) >= 0)
-            file.commit();
+        if (file.open(QIODevice::WriteOnly) && file.write(json) >= 0 && file.commit())
+            kept = json;
     };
-    keep(m_historyPath, m_history.toJson());
-    keep(m_commandsPath, CommandList::write(m_commands));
+    keep(m_historyPath, m_history.toJson(), m_historyKept);
+    keep(m_commandsPath, CommandList::write(m_commands), m_commandsKept);
 }
 
 bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
