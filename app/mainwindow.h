@@ -36,7 +36,6 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -44,7 +43,6 @@ class SerialComponent;
 class IntervalTimer;
 class ReceiveView;
 class HelpWindow;
-struct Options;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -73,9 +71,8 @@ private:
     friend class WindowExtras;
     void buildExtras(const StartOptions& options);
     // The send box's history, line ending, Ctrl+Enter and stored commands
-    // (app/window_commands.cpp); what it returns adds their items to the send box's menu.
+    // (app/window_commands.h), built by WindowExtras.
     friend class WindowCommands;
-    std::function<void(QMenu*)> buildCommands(Options& options, std::function<void()> saveOptions);
 
     void buildControls();
     void connectHandlers();

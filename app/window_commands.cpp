@@ -5,6 +5,8 @@
 // Ctrl+Down), the ending added to its text sends, Ctrl+Enter to send, and the 快捷发送 window with
 // its stored commands. The history and the list are kept as JSON beside the options file; with no
 // options file nothing is kept.
+#include "app/window_commands.h"
+
 #include "app/commandwindow.h"
 #include "app/mainwindow.h"
 #include "app/options.h"
@@ -69,10 +71,10 @@ private:
     bool m_geometryMoved = false;
 };
 
-std::function<void(QMenu*)> MainWindow::buildCommands(
-    Options& options, std::function<void()> saveOptions)
+std::function<void(QMenu*)> buildWindowCommands(
+    MainWindow& window, Options& options, std::function<void()> saveOptions)
 {
-    auto* commands = new WindowCommands(*this, options, std::move(saveOptions));
+    auto* commands = new WindowCommands(window, options, std::move(saveOptions));
     return [commands](QMenu* menu) { commands->addToSendMenu(menu); };
 }
 

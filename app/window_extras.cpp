@@ -11,6 +11,7 @@
 
 #include "app/boxzoom.h"
 #include "app/options.h"
+#include "app/window_commands.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "receive/receiveview.h"
@@ -123,7 +124,7 @@ WindowExtras::WindowExtras(MainWindow& window)
     connect(w.Frame1, &QWidget::customContextMenuRequested, this, &WindowExtras::lineMenu);
     w.TxtSend->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w.TxtSend, &QWidget::customContextMenuRequested, this, &WindowExtras::sendMenu);
-    m_commandItems = w.buildCommands(m_options, [this] { saveOptions(); });
+    m_commandItems = buildWindowCommands(w, m_options, [this] { saveOptions(); });
 }
 
 void WindowExtras::applyStartOptions(const StartOptions& options)
