@@ -18,6 +18,11 @@ CommandSequence::CommandSequence(SendPath& send, SerialComponent& serial, QObjec
     m_retry.setInterval(retryMs);
     connect(&m_delay, &QTimer::timeout, this, &CommandSequence::next);
     connect(&m_retry, &QTimer::timeout, this, &CommandSequence::sendCurrent);
+    m_portWatch.setInterval(portWatchMs);
+    connect(&m_portWatch, &QTimer::timeout, this, [this] {
+        if (!m_serial.portOpen())
+            stop();
+    });
     connect(&m_serial, &SerialComponent::onComm, this, [this](int commEvent) {
         if (commEvent == SerialComponent::EventDeviceLost)
             stop();
@@ -37,6 +42,7 @@ bool CommandSequence::start(const QList<Command>& commands)
     if (m_rows.isEmpty() || !m_serial.portOpen())
         return false;
     m_current = 0;
+    m_portWatch.start();
     m_clock.start();
     m_dueNs = 0;
     sendCurrent();
@@ -47,6 +53,7 @@ void CommandSequence::stop()
 {
     m_delay.stop();
     m_retry.stop();
+    m_portWatch.stop();
     m_waiting = false;
     if (std::exchange(m_current, -1) >= 0)
         Q_EMIT stepped(-1, false);

@@ -19,6 +19,7 @@ class CommandSequence : public QObject {
     Q_OBJECT
 public:
     static constexpr int retryMs = 10;
+    static constexpr int portWatchMs = 100;
 
     CommandSequence(SendPath& send, SerialComponent& serial, QObject* parent = nullptr);
 
@@ -50,4 +51,5 @@ private:
     qint64 m_dueNs = 0; // when the current row was due, on m_clock
     QTimer m_delay;
     QTimer m_retry;
+    QTimer m_portWatch; // a close raises no event, and a delay may be long
 };

@@ -39,7 +39,6 @@ public:
     bool sendBox(QStringView box, bool hexSend, LineEnding ending);
     // The ending the send box's text sends (the button and the automatic send) get.
     void setLineEnding(LineEnding ending) { m_lineEnding = ending; }
-    LineEnding lineEnding() const { return m_lineEnding; }
 
     // Where a send of send() is remembered when the port takes it.
     void setHistory(SendHistory* history) { m_history = history; }

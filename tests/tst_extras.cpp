@@ -348,6 +348,16 @@ private Q_SLOTS:
         QCOMPARE(shown("LblSequence"), QString());
     }
 
+    void sequenceStopsWithThePort()
+    {
+        start();
+        import(CommandList::write({ { {}, u"AT"_s, false, LineEnding::None, 60000 } }));
+        click("CmdSequence");
+        QCOMPARE(shown("LblSequence"), u"正在循环发送：第 1 条"_s);
+        click("CmdSwitch");
+        QTRY_COMPARE(shown("CmdSequence"), u"循环发送"_s);
+    }
+
     void importAndExport()
     {
         start();
