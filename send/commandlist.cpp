@@ -64,7 +64,7 @@ Read read(const QByteArray& json)
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const QJsonObject row = rows[i].toObject();
         Command command;
-        const auto take = [&](QStringView key, QJsonValue::Type type) {
+        const auto absentOr = [&](QStringView key, QJsonValue::Type type) {
             const QJsonValue value = row.value(key);
             return value.isUndefined() || value.type() == type;
         };
@@ -75,8 +75,8 @@ Read read(const QByteArray& json)
             read.problem = rowProblem(i, QStringLiteral("没有内容（content）"));
             return read;
         }
-        if (!take(u"name", QJsonValue::String) || !take(u"hex", QJsonValue::Bool)
-            || !take(u"sequence", QJsonValue::Bool)) {
+        if (!absentOr(u"name", QJsonValue::String) || !absentOr(u"hex", QJsonValue::Bool)
+            || !absentOr(u"sequence", QJsonValue::Bool)) {
             read.problem = rowProblem(i, QStringLiteral("的 name、hex 或 sequence 类型不对"));
             return read;
         }
