@@ -70,6 +70,9 @@ private:
     // The context menus and start-up options (app/window_extras.cpp).
     friend class WindowExtras;
     void buildExtras(const StartOptions& options);
+    // The send box's history, line ending, Ctrl+Enter and stored commands
+    // (app/window_commands.h), built by WindowExtras.
+    friend class WindowCommands;
 
     void buildControls();
     void connectHandlers();

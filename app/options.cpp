@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <algorithm>
@@ -25,6 +26,12 @@ const QString frameMsKey = QStringLiteral("view/frame-ms");
 const QString hexCharsKey = QStringLiteral("view/hex-chars");
 const QString showSentKey = QStringLiteral("view/show-sent");
 const QString encodingKey = QStringLiteral("text/encoding");
+const QString lineEndingKey = QStringLiteral("send/line-ending");
+const QString commandsGeometryKey = QStringLiteral("commands/geometry");
+
+// As written in the file, in the order of LineEnding.
+const QString endingNames[] = { QStringLiteral("none"), QStringLiteral("cr"), QStringLiteral("lf"),
+    QStringLiteral("crlf") };
 
 // As written in the file, in the order of FlowControl.
 const QString flowNames[]
@@ -93,6 +100,15 @@ Options::Loaded Options::load(const QString& path)
         && std::count(std::begin(ProtocolFormatter::frameChoices),
             std::end(ProtocolFormatter::frameChoices), frameMs))
         options.frameMs = frameMs;
+    for (int ending = 0; ending < int(std::size(endingNames)); ++ending)
+        if (text(settings, lineEndingKey) == endingNames[ending])
+            options.lineEnding = LineEnding(ending);
+    // WIDTHxHEIGHT+X+Y, as X11 writes a geometry: commas would make QSettings read a list.
+    static const QRegularExpression geometry(QStringLiteral("^(\\d+)x(\\d+)([+-]\\d+)([+-]\\d+)$"));
+    const QRegularExpressionMatch match = geometry.match(text(settings, commandsGeometryKey));
+    const auto part = [&](int n) { return match.capturedView(n).toInt(); };
+    if (match.hasMatch() && part(1) > 0 && part(2) > 0)
+        options.commandsGeometry = QRect(part(3), part(4), part(1), part(2));
     return loaded;
 }
 
@@ -109,6 +125,11 @@ bool Options::save(const QString& path) const
     settings.setValue(hexCharsKey, hexChars);
     settings.setValue(showSentKey, showSent);
     settings.setValue(encodingKey, encoding);
+    settings.setValue(lineEndingKey, endingNames[int(lineEnding)]);
+    const QRect& g = commandsGeometry;
+    settings.setValue(commandsGeometryKey,
+        g.isEmpty() ? QString()
+                    : QString::asprintf("%dx%d%+d%+d", g.width(), g.height(), g.x(), g.y()));
     settings.sync();
     // A file that did not read as INI is replaced all the same, and keeps saying so.
     return settings.status() != QSettings::AccessError;

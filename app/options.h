@@ -5,7 +5,9 @@
 
 #include "port/serialbackend.h"
 #include "receive/protocolview.h"
+#include "send/sendpath.h"
 
+#include <QRect>
 #include <QString>
 
 // The choices kept from one run to the next, each with its default. The start-up port and its
@@ -25,6 +27,8 @@ struct Options {
     bool hexChars = false;
     bool showSent = false;
     QString encoding; // of text both ways, one of CodePage::choices(); empty: the system code page
+    LineEnding lineEnding = LineEnding::None; // added to the send box's text sends
+    QRect commandsGeometry; // the 快捷发送 window's; empty: the window system places it
 
     struct Loaded;
     // $XDG_CONFIG_HOME/portlark/portlark.conf, beside the devices folder.

@@ -13,6 +13,7 @@
 #include "app/options.h"
 #include "app/plotwindow.h"
 #include "app/window_encoding.h"
+#include "app/window_commands.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "receive/receiveview.h"
@@ -51,6 +52,7 @@ private:
     void applyProtocol();
     // A choice the user made: saved when it differs from what is remembered.
     template <typename T> void remember(T Options::*choice, const T& value);
+    void saveOptions();
 
     MainWindow& w;
     Options m_options;
@@ -59,6 +61,7 @@ private:
     QAction* m_logStart;
     QAction* m_logStop;
     EncodingMenu* m_encoding = nullptr;
+    std::function<void(QMenu*)> m_commandItems;
 };
 
 void MainWindow::buildExtras(const StartOptions& options)
@@ -130,6 +133,7 @@ WindowExtras::WindowExtras(MainWindow& window)
     connect(w.Frame1, &QWidget::customContextMenuRequested, this, &WindowExtras::lineMenu);
     w.TxtSend->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w.TxtSend, &QWidget::customContextMenuRequested, this, &WindowExtras::sendMenu);
+    m_commandItems = buildWindowCommands(w, m_options, [this] { saveOptions(); });
 }
 
 void WindowExtras::applyStartOptions(const StartOptions& options)
@@ -228,6 +232,11 @@ template <typename T> void WindowExtras::remember(T Options::*choice, const T& v
     if (m_options.*choice == value)
         return;
     m_options.*choice = value;
+    saveOptions();
+}
+
+void WindowExtras::saveOptions()
+{
     const QString path = w.m_platform.optionsFile;
     if (!path.isEmpty() && !m_options.save(path) && !std::exchange(m_saveFailed, true))
         std::fprintf(stderr, "portlark: 设置无法保存到 %s\n", qPrintable(path));
@@ -336,6 +345,7 @@ void WindowExtras::sendMenu(const QPoint& pos)
         connect(checks->addAction(QString::fromUtf8(choice.text)), &QAction::triggered, this,
             [this, kind] { appendCheck(kind); });
     }
+    m_commandItems(menu);
     menu->addMenu(m_encoding->menu());
     menu->popup(w.TxtSend->viewport()->mapToGlobal(pos));
 }

@@ -5,6 +5,7 @@
 
 #include "port/codepage.h"
 #include "port/serialcomponent.h"
+#include "send/sendhistory.h"
 #include "send/sendlogic.h"
 
 #include <QFile>
@@ -17,19 +18,40 @@ Message emptyData() { return { QStringLiteral("发送数据不能为空"), Messa
 Message outputFull() { return { QStringLiteral("发送缓冲区已满，请等上一次发送完成后再发送") }; }
 } // namespace SendMessages
 
-Message SendPath::send(QStringView box, bool hexSend)
+QStringView lineEndingText(LineEnding ending)
+{
+    switch (ending) {
+    case LineEnding::Cr:
+        return u"\r";
+    case LineEnding::Lf:
+        return u"\n";
+    case LineEnding::CrLf:
+        return u"\r\n";
+    case LineEnding::None:
+        break;
+    }
+    return {};
+}
+
+Message SendPath::send(QStringView box, bool hexSend, LineEnding ending)
 {
     if (!m_serial.portOpen())
         return SendMessages::portClosed();
     if (box.isEmpty())
         return SendMessages::emptyData();
-    return sendBox(box, hexSend) ? Message() : SendMessages::outputFull();
+    if (!sendBox(box, hexSend, ending))
+        return SendMessages::outputFull();
+    if (m_history)
+        m_history->add({ box.toString(), hexSend });
+    return {};
 }
 
-bool SendPath::sendBox(QStringView box, bool hexSend)
+bool SendPath::sendBox(QStringView box, bool hexSend, LineEnding ending)
 {
-    return output(hexSend ? SendLogic::hexBytes(box)
-                          : CodePage::encode(SendLogic::trimBlanks(box), m_serial.textCodePage()),
+    if (hexSend)
+        return output(SendLogic::hexBytes(box), false);
+    return output(CodePage::encode(SendLogic::trimBlanks(box).append(lineEndingText(ending)),
+                      m_serial.textCodePage()),
         false);
 }
 

@@ -13,6 +13,11 @@
 #include <optional>
 
 class SerialComponent;
+class SendHistory;
+
+// What a text send gets at its end. Hexadecimal sends are never changed.
+enum class LineEnding { None, Cr, Lf, CrLf };
+QStringView lineEndingText(LineEnding ending);
 
 // Sending the send box as text or hexadecimal bytes, and a chosen file as it was read.
 class SendPath {
@@ -22,14 +27,21 @@ public:
     {
     }
 
-    // The send button: refused with a message when the port is closed, the box is empty or the
-    // output still pending leaves no room for it.
-    Message send(QStringView box, bool hexSend);
+    // The send button (and a stored command's): refused with a message when the port is closed,
+    // the box is empty or the output still pending leaves no room for it.
+    Message send(QStringView box, bool hexSend) { return send(box, hexSend, m_lineEnding); }
+    Message send(QStringView box, bool hexSend, LineEnding ending);
     // The send itself, shared with the automatic send, which stays silent when refused (that is
     // its throttle). False when the component refused the write. Nothing is counted here,
     // hexadecimal bytes included: the counters take bytes as they leave, so a refused write or a
     // close that drops it counts nothing.
-    bool sendBox(QStringView box, bool hexSend);
+    bool sendBox(QStringView box, bool hexSend) { return sendBox(box, hexSend, m_lineEnding); }
+    bool sendBox(QStringView box, bool hexSend, LineEnding ending);
+    // The ending the send box's text sends (the button and the automatic send) get.
+    void setLineEnding(LineEnding ending) { m_lineEnding = ending; }
+
+    // Where a send of send() is remembered when the port takes it.
+    void setHistory(SendHistory* history) { m_history = history; }
 
     // Told of every send the port took, with its bytes and whether they are a file's.
     void setSentListener(std::function<void(const QByteArray&, bool file)> listener)
@@ -47,6 +59,8 @@ private:
 
     SerialComponent& m_serial;
     QByteArray m_fileText;
+    LineEnding m_lineEnding = LineEnding::None;
+    SendHistory* m_history = nullptr;
     std::function<void(const QByteArray&, bool)> m_sentListener;
 };
 

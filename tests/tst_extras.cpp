@@ -3,6 +3,7 @@
 
 // The context menus and start-up options, through right clicks and menu clicks on the window;
 // and the receive display as a screen reader reads it.
+#include "app/commandwindow.h"
 #include "port/codepage.h"
 #include "receive/findbar.h"
 #include "receive/receiveview.h"
@@ -11,9 +12,11 @@
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QTextDocument>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -59,6 +62,24 @@ class ExtrasTest : public QObject, WindowFixture {
         if (sub)
             (void)QTest::qWaitFor([&] { return sub->isVisible(); });
         return sub;
+    }
+
+    QWidget* sendArea() const { return control<QAbstractScrollArea>("TxtSend")->viewport(); }
+    // Opens 快捷发送 from the send box's menu and imports the file through the file dialog.
+    QTableWidget* import(const QByteArray& json)
+    {
+        choose(rightClick(sendArea()), u"快捷发送…"_s);
+        QFile file(m_dir.filePath(u"import.json"_s));
+        if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
+            return nullptr;
+        fakes->dialogs.nextFile = file.fileName();
+        file.close();
+        click("CmdImport");
+        return control<QTableWidget>("TblCommands");
+    }
+    void sendRow(QTableWidget* table, int row) const
+    {
+        QTest::mouseClick(table->cellWidget(row, CommandWindow::Send), Qt::LeftButton);
     }
 
 private Q_SLOTS:
@@ -307,6 +328,147 @@ private Q_SLOTS:
         QVERIFY(item(choose(rightClick(receiveArea()), u"字符编码"_s), choice)->isChecked());
         fakes->device->deliver(bytes);
         QTRY_COMPARE(shown("TxtReceive"), text);
+    }
+
+    // A stored row goes out as the send box would send it, with its own ending on text only.
+    void commandRowOnPty_data()
+    {
+        QTest::addColumn<Command>("row");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::newRow("text, blanks trimmed") << Command { {}, u" AT "_s } << "AT"_ba;
+        QTest::newRow("CR") << Command { {}, u"AT"_s, false, LineEnding::Cr } << "AT\r"_ba;
+        QTest::newRow("LF") << Command { {}, u"AT"_s, false, LineEnding::Lf } << "AT\n"_ba;
+        QTest::newRow("CR LF") << Command { {}, u"AT"_s, false, LineEnding::CrLf } << "AT\r\n"_ba;
+        QTest::newRow("hex gets no ending")
+            << Command { {}, u"01 0a ff"_s, true, LineEnding::CrLf } << "\x01\x0a\xff"_ba;
+    }
+    void commandRowOnPty()
+    {
+        QFETCH(Command, row);
+        QFETCH(QByteArray, wire);
+        startOnPty();
+        sendRow(import(CommandList::write({ row })), 0);
+        QCOMPARE(pty->readPumping(wire.size()), wire);
+        QCOMPARE(fakes->dialogs.messages.size(), 0);
+        // The row is in the send box's history as it is stored.
+        QTest::keyClick(control("TxtSend"), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(shown("TxtSend"), row.content);
+        QCOMPARE(control<QCheckBox>("ChkHexSend")->isChecked(), row.hex);
+    }
+
+    // Ticked rows in order with their delays, round and round, until the device goes away.
+    void sequenceOnPty()
+    {
+        startOnPty();
+        const QList<Command> rows { { {}, u"A"_s, false, LineEnding::None, 20 },
+            { {}, u"skipped"_s, false, LineEnding::None, 0, false },
+            { {}, u"B"_s, false, LineEnding::None, 0 },
+            { {}, u"C"_s, false, LineEnding::None, 30 } };
+        import(CommandList::write(rows));
+        click("CmdSequence");
+        QCOMPARE(pty->readPumping(6).left(6), "ABCABC");
+        pty->closeMaster();
+        QTRY_COMPARE(shown("CmdSequence"), u"循环发送"_s);
+        QCOMPARE(shown("LblSequence"), QString());
+    }
+
+    // A row the output bound refuses is held and shown waiting, then sent once when the output
+    // drains: neither skipped nor doubled.
+    void sequenceWaitsForRoom()
+    {
+        start();
+        const QString big = QString(3000, u'x'); // two are more than the port's output buffer
+        import(CommandList::write({ { {}, big, false, LineEnding::None, 0 },
+            { {},
+                big.toUpper(),
+                false,
+                LineEnding::None,
+                0 } }));
+        click("CmdSequence");
+        QTRY_COMPARE(shown("LblSequence"), u"第 2 条等待发送缓冲区有空间…"_s);
+        QCOMPARE(fakes->device->written, big.toLatin1());
+        fakes->device->drain();
+        QTRY_COMPARE(fakes->device->written, (big + big.toUpper()).toLatin1());
+        QTRY_COMPARE(shown("LblSequence"), u"第 1 条等待发送缓冲区有空间…"_s);
+        click("CmdSequence");
+        QCOMPARE(shown("LblSequence"), QString());
+    }
+
+    void sequenceStopsWithThePort()
+    {
+        start();
+        import(CommandList::write({ { {}, u"AT"_s, false, LineEnding::None, 60000 } }));
+        click("CmdSequence");
+        QCOMPARE(shown("LblSequence"), u"正在循环发送：第 1 条"_s);
+        click("CmdSwitch");
+        QTRY_COMPARE(shown("CmdSequence"), u"循环发送"_s);
+    }
+
+    void importAndExport()
+    {
+        start();
+        const QList<Command> rows { { u"读"_s, u"01 03"_s, true }, { {}, u"AT"_s } };
+        import(CommandList::write(rows));
+        import("{\"commands\": []}");
+        QCOMPARE(fakes->dialogs.messages.value(0).text,
+            u"无法导入 %1：不是快捷发送的命令列表"_s.arg(m_dir.filePath(u"import.json"_s)));
+        fakes->dialogs.nextSaveFile = m_dir.filePath(u"export.json"_s);
+        click("CmdExport");
+        QCOMPARE(CommandList::read(contents(fakes->dialogs.nextSaveFile)).commands, rows);
+    }
+
+    // Ctrl+Enter sends as the button does, Enter breaks the line; the ending goes on text sends
+    // only; the history gives back a text and its hex choice.
+    void sendBoxKeysOnPty()
+    {
+        startOnPty();
+        type("TxtSend", u"AT"_s);
+        QTest::keyClick(control("TxtSend"), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(pty->readPumping(2), "AT");
+        choose(choose(rightClick(sendArea()), u"追加结尾"_s), u"CR LF"_s);
+        QTest::keyClick(
+            control("TxtSend"), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(pty->readPumping(4), "AT\r\n");
+        QTest::keyClick(control("TxtSend"), Qt::Key_Return);
+        QCOMPARE(shown("TxtSend"), u"AT\n"_s);
+        QTest::keySequence(control("TxtSend"), QKeySequence::SelectAll);
+        QTest::keyClicks(control("TxtSend"), u"41 42"_s);
+        click("ChkHexSend");
+        QTest::keyClick(control("TxtSend"), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(pty->readPumping(2), "AB");
+        QTest::keyClick(control("TxtSend"), Qt::Key_Up, Qt::ControlModifier);
+        QTest::keyClick(control("TxtSend"), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(shown("TxtSend"), u"AT"_s);
+        QVERIFY(!control<QCheckBox>("ChkHexSend")->isChecked());
+        choose(choose(rightClick(sendArea()), u"发送历史"_s), u"HEX  41 42"_s);
+        QCOMPARE(shown("TxtSend"), u"41 42"_s);
+        QVERIFY(control<QCheckBox>("ChkHexSend")->isChecked());
+        QCOMPARE(fakes->dialogs.messages.size(), 0);
+    }
+
+    // Kept beside the options file between runs: the history and the ending; a damaged list is
+    // put aside, not written over.
+    void keptBetweenRuns()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(u"kept"_s));
+        QFile damaged(m_dir.filePath(u"kept/commands.json"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("{") == 1);
+        damaged.close();
+        const auto run = [&] {
+            start(
+                [&](FakePlatform& f) { f.optionsFile = m_dir.filePath(u"kept/portlark.conf"_s); });
+        };
+        run();
+        type("TxtSend", u"AT"_s);
+        click("CmdSend");
+        choose(choose(rightClick(sendArea()), u"追加结尾"_s), u"LF"_s);
+        QVERIFY(finish());
+        run();
+        QCOMPARE(
+            QDir(m_dir.filePath(u"kept"_s)).entryList({ u"commands.json.damaged-*"_s }).size(), 1);
+        QTest::keyClick(control("TxtSend"), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(shown("TxtSend"), u"AT"_s);
+        QVERIFY(item(choose(rightClick(sendArea()), u"追加结尾"_s), u"LF"_s)->isChecked());
     }
 
     void startOptions_data()

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "send/checkbytes.h"
+#include "send/commandlist.h"
+#include "send/sendhistory.h"
 #include "send/sendlogic.h"
 
 #include <QtTest>
@@ -9,8 +11,9 @@
 using CheckBytes::Kind;
 using namespace Qt::StringLiterals;
 
-// What the send path makes of the send box and the period box, and the check bytes appended to
-// the box; the automatic send's own table (tst_session) has the common periods.
+// What the send path makes of the send box and the period box, the check bytes appended to the
+// box, the send history and the command file; the automatic send's own table (tst_session) has
+// the common periods.
 
 class SendLogicTest : public QObject {
     Q_OBJECT
@@ -137,6 +140,87 @@ private Q_SLOTS:
         QCOMPARE(
             appended.text.isNull() ? u"!"_s + appended.refusal.section(u'：', 1) : appended.text,
             result);
+    }
+
+    // Each add is a text, "h:" before it when sent as hexadecimal; the menu's texts, newest first.
+    void history_data()
+    {
+        QTest::addColumn<QStringList>("adds");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("sent again moves to the front")
+            << QStringList { u"AT"_s, u"ATI"_s, u"AT"_s } << QStringList { u"AT"_s, u"ATI"_s } << 2;
+        QTest::newRow("hex is marked and apart from the same text")
+            << QStringList { u"01 02"_s, u"h:01 02"_s }
+            << QStringList { u"HEX  01 02"_s, u"01 02"_s } << 2;
+        QTest::newRow("one line, & kept")
+            << QStringList { u"A&B\r\nC\t"_s } << QStringList { u"A&&B↵C→"_s } << 1;
+        QStringList many;
+        for (int i = 0; i < 105; ++i)
+            many << QString::number(i);
+        QStringList newest;
+        for (int i = 104; i > 84; --i)
+            newest << QString::number(i);
+        QTest::newRow("20 shown, 100 kept") << many << newest << 100;
+    }
+    void history()
+    {
+        QFETCH(QStringList, adds);
+        QFETCH(QStringList, shown);
+        QFETCH(int, kept);
+        SendHistory history;
+        for (const QString& add : std::as_const(adds))
+            history.add({ add.startsWith(u"h:"_s) ? add.mid(2) : add, add.startsWith(u"h:"_s) });
+        QStringList texts;
+        for (const SendHistory::Entry& entry : history.shown())
+            texts << SendHistory::menuText(entry);
+        QCOMPARE(texts, shown);
+        const SendHistory::Read read = SendHistory::fromJson(history.toJson());
+        QCOMPARE(read.history.entries(), history.entries());
+        QCOMPARE(read.history.entries().size(), kept);
+    }
+
+    void commandFile()
+    {
+        const QList<Command> rows { { u"读"_s, u"01 03"_s, true, LineEnding::CrLf, 0, true },
+            { QString(), u"AT\r\n\"x\""_s, false, LineEnding::Lf, 3600000, false } };
+        const CommandList::Read read = CommandList::read(CommandList::write(rows));
+        QCOMPARE(read.problem, QString());
+        QCOMPARE(read.commands, rows);
+        const QByteArray absent = R"({"format":"portlark-commands","version":1,
+            "commands":[{"content":"AT","future":1}]})";
+        const Command defaults { {}, u"AT"_s };
+        QCOMPARE(CommandList::read(absent).commands, QList<Command> { defaults });
+    }
+
+    // A file that is not a list of ours says why, and gives no rows at all.
+    void commandFileRefused_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("problem");
+        const QByteArray head = R"({"format":"portlark-commands","version":1,"commands":)";
+        QTest::newRow("not JSON") << QByteArray("[1,") << u"不是 JSON 文件（第 4 个字节"_s;
+        QTest::newRow("another program's")
+            << QByteArray(R"({"version":1,"commands":[]})") << u"不是快捷发送的命令列表"_s;
+        QTest::newRow("a later version")
+            << QByteArray(R"({"format":"portlark-commands","version":2})")
+            << u"命令列表的版本 2 无法读取"_s;
+        QTest::newRow("second row lacks content")
+            << head + R"([{"content":"A"},{"name":"B"}]})" << u"第 2 条命令没有内容"_s;
+        QTest::newRow("hex as text") << head + R"([{"content":"A","hex":"yes"}]})"
+                                     << u"第 1 条命令的 name、hex 或 sequence 类型不对"_s;
+        QTest::newRow("unknown ending")
+            << head + R"([{"content":"A","ending":"\n"}]})" << u"第 1 条命令的结尾"_s;
+        QTest::newRow("fractional delay")
+            << head + R"([{"content":"A","delayMs":1.5}]})" << u"第 1 条命令的延时"_s;
+    }
+    void commandFileRefused()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, problem);
+        const CommandList::Read read = CommandList::read(json);
+        QVERIFY2(read.problem.startsWith(problem), qPrintable(read.problem));
+        QVERIFY(read.commands.isEmpty());
     }
 };
 

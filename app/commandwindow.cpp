@@ -1,0 +1,173 @@
+// SPDX-FileCopyrightText: 2026 Velmora
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/commandwindow.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+
+namespace {
+const char* const endingNames[] = { "无", "CR", "LF", "CR LF" };
+}
+
+CommandWindow::CommandWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_table(new QTableWidget(0, Columns, this))
+    , m_sequence(new QPushButton(QStringLiteral("循环发送"), this))
+    , m_state(new QLabel(this))
+{
+    setObjectName(QStringLiteral("FrmCommands"));
+    setWindowTitle(QStringLiteral("快捷发送"));
+    m_table->setObjectName(QStringLiteral("TblCommands"));
+    m_table->setHorizontalHeaderLabels(
+        { QStringLiteral("名称"), QStringLiteral("内容"), QStringLiteral("十六进制"),
+            QStringLiteral("结尾"), QStringLiteral("延时 (ms)"), QString() });
+    m_table->horizontalHeaderItem(Name)->setToolTip(QStringLiteral("勾选的命令参加循环发送"));
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(Content, QHeaderView::Stretch);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_sequence->setObjectName(QStringLiteral("CmdSequence"));
+    m_sequence->setCheckable(true);
+    m_state->setObjectName(QStringLiteral("LblSequence"));
+
+    auto* buttons = new QHBoxLayout;
+    const auto button = [&](const char* name, const QString& text, auto handler) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        connect(b, &QPushButton::clicked, this, handler);
+        buttons->addWidget(b);
+    };
+    button("CmdAddCommand", QStringLiteral("添加"), [this] {
+        addRow({});
+        m_table->selectRow(m_table->rowCount() - 1);
+        Q_EMIT edited();
+    });
+    button("CmdRemoveCommand", QStringLiteral("删除"), [this] {
+        if (const int row = m_table->currentRow(); row >= 0) {
+            m_table->removeRow(row);
+            Q_EMIT edited();
+        }
+    });
+    button("CmdMoveUp", QStringLiteral("上移"), [this] { moveRow(-1); });
+    button("CmdMoveDown", QStringLiteral("下移"), [this] { moveRow(1); });
+    buttons->addStretch();
+    buttons->addWidget(m_sequence);
+    button("CmdImport", QStringLiteral("导入…"), [this] { Q_EMIT importAsked(); });
+    button("CmdExport", QStringLiteral("导出…"), [this] { Q_EMIT exportAsked(); });
+    connect(m_sequence, &QPushButton::clicked, this, [this](bool on) {
+        m_sequence->setChecked(!on); // shown as the sequence's state, not the click's
+        Q_EMIT sequenceAsked(on);
+    });
+    connect(m_table, &QTableWidget::itemChanged, this, [this] {
+        if (!m_filling)
+            Q_EMIT edited();
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_table);
+    layout->addLayout(buttons);
+    layout->addWidget(m_state);
+    resize(640, 320);
+}
+
+void CommandWindow::addRow(const Command& command)
+{
+    const bool filling = std::exchange(m_filling, true);
+    const int row = m_table->rowCount();
+    m_table->insertRow(row);
+    auto* name = new QTableWidgetItem(command.name);
+    name->setCheckState(command.inSequence ? Qt::Checked : Qt::Unchecked);
+    m_table->setItem(row, Name, name);
+    m_table->setItem(row, Content, new QTableWidgetItem(command.content));
+    auto* hex = new QTableWidgetItem;
+    hex->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    hex->setCheckState(command.hex ? Qt::Checked : Qt::Unchecked);
+    m_table->setItem(row, Hex, hex);
+
+    auto* ending = new QComboBox;
+    for (const char* text : endingNames)
+        ending->addItem(QString::fromUtf8(text));
+    ending->setCurrentIndex(int(command.ending));
+    ending->setToolTip(QStringLiteral("只加在文本发送之后，十六进制发送不加"));
+    connect(ending, &QComboBox::currentIndexChanged, this, [this] { Q_EMIT edited(); });
+    m_table->setCellWidget(row, Ending, ending);
+    auto* delay = new QSpinBox;
+    delay->setRange(0, Command::longestDelayMs);
+    delay->setValue(command.delayMs);
+    connect(delay, &QSpinBox::valueChanged, this, [this] { Q_EMIT edited(); });
+    m_table->setCellWidget(row, Delay, delay);
+    auto* send = new QPushButton(QStringLiteral("发送"));
+    connect(send, &QPushButton::clicked, this, [this, send] { Q_EMIT sendRow(rowOf(send)); });
+    m_table->setCellWidget(row, Send, send);
+    m_filling = filling;
+}
+
+// Rows move, so a cell's widget finds its row when it is used.
+int CommandWindow::rowOf(const QWidget* cellWidget) const
+{
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        for (int column : { Ending, Delay, Send })
+            if (m_table->cellWidget(row, column) == cellWidget)
+                return row;
+    return -1;
+}
+
+QList<Command> CommandWindow::commands() const
+{
+    QList<Command> commands;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        Command command;
+        command.name = m_table->item(row, Name)->text();
+        command.inSequence = m_table->item(row, Name)->checkState() == Qt::Checked;
+        command.content = m_table->item(row, Content)->text();
+        command.hex = m_table->item(row, Hex)->checkState() == Qt::Checked;
+        command.ending
+            = LineEnding(static_cast<QComboBox*>(m_table->cellWidget(row, Ending))->currentIndex());
+        command.delayMs = static_cast<QSpinBox*>(m_table->cellWidget(row, Delay))->value();
+        commands.append(command);
+    }
+    return commands;
+}
+
+void CommandWindow::setCommands(const QList<Command>& commands)
+{
+    m_table->setRowCount(0);
+    for (const Command& command : commands)
+        addRow(command);
+}
+
+void CommandWindow::moveRow(int by)
+{
+    const int row = m_table->currentRow();
+    QList<Command> list = commands();
+    if (row < 0 || row + by < 0 || row + by >= list.size())
+        return;
+    list.swapItemsAt(row, row + by);
+    setCommands(list);
+    m_table->selectRow(row + by);
+    Q_EMIT edited();
+}
+
+void CommandWindow::showSequence(int row, bool waiting)
+{
+    m_sequence->setChecked(row >= 0);
+    m_sequence->setText(row >= 0 ? QStringLiteral("停止循环") : QStringLiteral("循环发送"));
+    if (row < 0)
+        m_state->clear();
+    else if (waiting)
+        m_state->setText(QStringLiteral("第 %1 条等待发送缓冲区有空间…").arg(row + 1));
+    else
+        m_state->setText(QStringLiteral("正在循环发送：第 %1 条").arg(row + 1));
+}
+
+void CommandWindow::hideEvent(QHideEvent* event)
+{
+    Q_EMIT hidden(geometry());
+    QWidget::hideEvent(event);
+}
