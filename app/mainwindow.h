@@ -9,8 +9,11 @@
 // The rules live once each, outside any widget: PortSession (port/portsession.h) opens, re-opens
 // and closes the port and says what the status line, switch and lamp show; ByteCounters
 // (receive/counters.h) holds the counts and the auto-clear mark; ReceivePath
-// (receive/receivepath.h) turns arrivals into display text; SendPath and AutoSend
-// (send/sendpath.h) send the box, files and the timed sends. The serial component
+// (receive/receivepath.h) turns arrivals into display text, with the optional stamps, frames and
+// sent lines of ProtocolFormatter; SendPath and AutoSend (send/sendpath.h) send the box, files and
+// the timed sends, and tell every send taken for the display. What lives in context menus (the
+// capture log, line control, check bytes, the protocol view, 字符编码, the plot window and the
+// stored commands) is wired in app/window_extras.cpp and the files it calls. The serial component
 // (port/serialcomponent.h) keeps the settings, the output bound and the code page's decoder over
 // a narrow SerialBackend, which finds and opens the device and is the only part a test replaces;
 // its one event carries what arrived. Everything else outside the process (message boxes and file

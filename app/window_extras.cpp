@@ -5,8 +5,9 @@
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
 // (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
 // --com and --settings open at start-up, the receive display's time stamps, frames, character
-// column and sent lines (the receive box's menu). All but the start-up options are remembered
-// between runs.
+// column and sent lines (the receive box's menu). The 字符编码 menu (app/window_encoding.cpp), the
+// plot window (app/window_plot.cpp) and the stored commands (app/window_commands.cpp) are added to
+// these menus here. All but the start-up options are remembered between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
