@@ -34,6 +34,10 @@ class PlotWindowTest : public QObject, WindowFixture {
         auto* plot = window->findChild<PlotWindow*>();
         return plot && QTest::qWaitForWindowExposed(plot) ? plot : nullptr;
     }
+    static QWidget* chartArea(PlotWindow* plot)
+    {
+        return static_cast<QAbstractScrollArea*>(plot->chartView())->viewport();
+    }
 
 private Q_SLOTS:
     void cleanup() { QVERIFY(finish()); }
@@ -73,6 +77,34 @@ private Q_SLOTS:
         QCOMPARE(plot->drawnPoints(0).size(), 2);
         click("PlotPause");
         QTRY_COMPARE(plot->drawnPoints(0).size(), 4);
+    }
+
+    // The wheel zooms in about the pointer and a dragged rectangle to itself; a double click goes
+    // back to everything held.
+    void zoomAndBack()
+    {
+        start();
+        PlotWindow* plot = openPlot();
+        QByteArray lines = "\n";
+        for (int k = 0; k < 1000; ++k)
+            lines += QByteArray::number(k % 50) + '\n';
+        fakes->device->deliver(lines);
+        QTRY_COMPARE(plot->drawnPoints(0).size(), 1000);
+        QWidget* area = chartArea(plot);
+        const QPoint middle = area->rect().center();
+        QWheelEvent wheel(middle, area->mapToGlobal(middle), {}, { 0, 120 }, Qt::NoButton, {},
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area, &wheel);
+        QTRY_VERIFY(plot->drawnPoints(0).size() < 900);
+        QTest::mouseDClick(area, Qt::LeftButton, {}, middle);
+        QTRY_COMPARE(plot->drawnPoints(0).size(), 1000);
+        // A rectangle dragged over the left half zooms to it.
+        QTest::mousePress(area, Qt::LeftButton, {}, middle - QPoint(middle.x() / 2, 40));
+        QTest::mouseMove(area, middle + QPoint(0, 40));
+        QTest::mouseRelease(area, Qt::LeftButton, {}, middle + QPoint(0, 40));
+        QTRY_VERIFY(plot->drawnPoints(0).size() < 700);
+        QTest::mouseDClick(area, Qt::LeftButton, {}, middle);
+        QTRY_COMPARE(plot->drawnPoints(0).size(), 1000);
     }
 
     // A click on a series' legend entry hides its curve, another shows it again.
