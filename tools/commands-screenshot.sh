@@ -41,17 +41,9 @@ printf '[commands]\ngeometry=700x260+40+420\n' >"$work/portlark/portlark.conf"
 start_window 200
 sleep 2
 
-# The send box's menu first, while no other window covers the screen: 发送历史 is the third item
+# The send box's menu first, while no other window covers the screen: 发送历史 is the fourth item
 # from the end.
-xdotool mousemove --window "$window" 500 345 click 3
-sleep 0.5
-xdotool key --delay 150 Up Up Up Right
-sleep 0.5
-import -window root "$work/shot.png"
-convert "$work/shot.png" -trim +repage "$output/menu-send-history.png"
-xdotool key Escape Escape Escape
-sleep 0.3
-say "wrote $output/menu-send-history.png"
+shot menu-send-history.png 500 345 Up Up Up Up Right
 
 # The window at the place portlark.conf keeps, with its sequence running: 循环发送 is the third
 # button from the right on the row under the table, 225 pixels from the right edge and 43 from the

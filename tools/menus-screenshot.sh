@@ -22,22 +22,6 @@ mkdir -p "$output"
 start_window 800 --log "$work/capture.log"
 sleep 2
 
-# shot NAME X Y KEYS...: right-clicks at (X, Y) in the window, presses the keys, captures the
-# screen and trims it to the window and its menus.
-shot() {
-    local name=$1 x=$2 y=$3
-    shift 3
-    xdotool mousemove --window "$window" "$x" "$y" click 3
-    sleep 0.5
-    [ $# -eq 0 ] || xdotool key --delay 150 "$@"
-    sleep 0.5
-    import -window root "$work/shot.png"
-    convert "$work/shot.png" -trim +repage "$output/$name"
-    xdotool key Escape Escape Escape
-    sleep 0.3
-    say "wrote $output/$name"
-}
-
 shot menu-receive.png 400 150
 shot menu-encoding.png 400 150 Up Up Right
 shot menu-port.png 20 12 Down Down Down Right

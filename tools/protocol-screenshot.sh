@@ -59,18 +59,12 @@ PY
 }
 # shellcheck disable=SC2153 # set by coproc
 pids+=("$SLAVE_PID")
-read -r -t 20 word <&"${SLAVE[0]}" && [ "$word" = ready ] \
-    || { cat "$work/slave.err" >&2; die "the Modbus slave did not come up"; }
+if ! read -r -t 20 word <&"${SLAVE[0]}" || [ "$word" != ready ]; then
+    cat "$work/slave.err" >&2
+    die "the Modbus slave did not come up"
+fi
 
-LC_CTYPE=zh_CN.UTF-8 XDG_CONFIG_HOME="$work" "$build_dir/app/portlark" >"$work/portlark.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-    window=$(xwininfo -name "Velmora-串口调试助手PORTLARK2.1" 2>/dev/null \
-        | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p') && [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "${window:-}" ] || { cat "$work/portlark.log" >&2; die "no window came up"; }
-window=$((window))
+start_program
 sleep 1
 
 xdotool mousemove --window "$window" 10 213 click 1 # ChkHexReceive

@@ -52,6 +52,12 @@ start_window() {
         cat "$work/device.err" >&2
         die "the simulated device did not come up"
     fi
+    start_program "$@"
+}
+
+# start_program [PROGRAM ARGUMENTS...]: the program as a Chinese system runs it, its configuration
+# folder the scratch folder; sets `window` to the window's id once it shows.
+start_program() {
     LC_CTYPE=zh_CN.UTF-8 XDG_CONFIG_HOME="$work" "$build_dir/app/portlark" "$@" \
         >"$work/portlark.log" 2>&1 &
     pids+=($!)
@@ -64,6 +70,22 @@ start_window() {
         sleep 0.1
     done
     window=$((window))
+}
+
+# shot NAME X Y KEYS...: right-clicks at (X, Y) in the window, presses the keys, captures the
+# screen and trims it to the window and its menus, into NAME in the folder `output`.
+shot() {
+    local name=$1 x=$2 y=$3
+    shift 3
+    xdotool mousemove --window "$window" "$x" "$y" click 3
+    sleep 0.5
+    [ $# -eq 0 ] || xdotool key --delay 150 "$@"
+    sleep 0.5
+    import -window root "$work/shot.png"
+    convert "$work/shot.png" -trim +repage "$output/$name"
+    xdotool key Escape Escape Escape
+    sleep 0.3
+    say "wrote $output/$name"
 }
 
 stop_window() {
