@@ -59,16 +59,6 @@ struct Options {
     QString screenshot;
 };
 
-void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void say(const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    std::vprintf(format, arguments);
-    va_end(arguments);
-    std::fflush(stdout);
-}
-
 // Line k of a sensor's output: V slow sine waves with a little noise, three decimals.
 QByteArray sensorLine(qint64 k, int values, bool named)
 {

@@ -171,16 +171,6 @@ QString unframed(const QString& mode, QString shown)
     return shown;
 }
 
-void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void say(const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    std::vprintf(format, arguments);
-    va_end(arguments);
-    std::fflush(stdout);
-}
-
 // Calls `check` about every millisecond from the event loop until it returns true; reports the
 // longest time between two calls, which is how long the loop was kept from anything else.
 double runLoopUntil(const std::function<bool()>& check)

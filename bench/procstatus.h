@@ -3,10 +3,14 @@
 
 #pragma once
 
+// What the benchmarks measure a process by (memory, CPU time), and how they print it.
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
+#include <cstdarg>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
@@ -69,4 +73,15 @@ inline double otherProcessCpuSeconds(qint64 pid)
     if (fields.size() < 13)
         return -1;
     return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// printf to standard output, flushed at once, so that a bench that is killed has said its lines.
+inline void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+inline void say(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::fflush(stdout);
 }
