@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "port/steadyclock.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
@@ -38,7 +40,8 @@ public:
     virtual void open(const QUrl& url) = 0;
 };
 
-// Local date and time, and how long the save notice lasts.
+// Local date and time, the monotonic clock the port stamps reads and writes on, and how long the
+// save notice lasts.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -46,6 +49,10 @@ public:
     // The same as milliseconds since the epoch; the system's clock answers without the time
     // zone's lookups that a local QDateTime costs.
     virtual qint64 nowMs() const { return now().toMSecsSinceEpoch(); }
+    virtual qint64 steadyNs() const { return steadyNowNs(); }
+    // What the wall clock read at an instant of the steady clock not long past: it now, less the
+    // time since then.
+    qint64 wallMsAt(qint64 atNs) const { return nowMs() - (steadyNs() - atNs) / 1'000'000; }
     virtual int saveNoticeMs() const { return 5000; }
 };
 

@@ -13,8 +13,8 @@
 #include "app/boxzoom.h"
 #include "app/options.h"
 #include "app/plotwindow.h"
-#include "app/window_encoding.h"
 #include "app/window_commands.h"
+#include "app/window_encoding.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "receive/receiveview.h"
@@ -211,6 +211,7 @@ QList<QAction*> WindowExtras::protocolActions()
     chars->setEnabled(MainWindow::ticked(w.ChkHexReceive));
     connect(w.ChkHexReceive, &QCheckBox::stateChanged, chars,
         [this, chars] { chars->setEnabled(MainWindow::ticked(w.ChkHexReceive)); });
+    connect(w.ChkHexReceive, &QCheckBox::stateChanged, this, &WindowExtras::applyProtocol);
     QAction* sent = checkable(QStringLiteral("显示发送"), m_options.showSent);
     connect(sent, &QAction::toggled, this, [this](bool on) {
         remember(&Options::showSent, on);
@@ -222,8 +223,11 @@ QList<QAction*> WindowExtras::protocolActions()
 
 void WindowExtras::applyProtocol()
 {
-    w.m_receive.protocol().setChoices(
+    ProtocolFormatter& protocol = w.m_receive.protocol();
+    protocol.setChoices(
         { m_options.timestamps, m_options.frameMs, m_options.hexChars, m_options.showSent });
+    w.MSComm->needTiming(
+        SerialComponent::ProtocolView, protocol.active(MainWindow::ticked(w.ChkHexReceive)));
 }
 
 void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }

@@ -7,10 +7,13 @@
 #include "support/windowfixture.h"
 
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -106,6 +109,71 @@ private Q_SLOTS:
         QCOMPARE(pty->readPumping(bytes.size()), bytes);
         QTRY_COMPARE(window->sentCount(), bytes.size());
         QCOMPARE(pty->readAvailable(), QByteArray());
+    }
+
+    // A device that writes each reply a byte or so at a time, a few ms apart, as one answering
+    // from an interrupt does: every reply is one frame on a line of its own, while a quiet line's
+    // read gathering would hold the rest of the reply back for a "gap" of its own making.
+    void tricklingReplies_data()
+    {
+        QTest::addColumn<QByteArray>("view"); // the protocol view's remembered choices
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QByteArrayList>("pieces"); // of one reply, written 3 ms apart
+        QTest::addColumn<QString>("line"); // what one reply shows after its stamp
+        const QByteArrayList bytes { "\x11", "\x22", "\x33", "\x44", "\x55", "\x66" };
+        QTest::newRow("hex, 20 ms frames")
+            << "timestamps=true\nframe-ms=20\n"_ba << true << bytes << u"11 22 33 44 55 66 "_s;
+        QTest::newRow("hex, stamps alone: frames at 50 ms")
+            << "timestamps=true\n"_ba << true << bytes << u"11 22 33 44 55 66 "_s;
+        QTest::newRow("text, 20 ms frames") << "timestamps=true\nframe-ms=20\n"_ba << false
+                                            << QByteArrayList { "A", "B", "C" } << u"ABC"_s;
+    }
+
+    void tricklingReplies()
+    {
+        QFETCH(QByteArray, view);
+        QFETCH(bool, hex);
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QString, line);
+        const QString options = config.filePath(u"view.conf"_s);
+        QFile file(options);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[view]\n" + view) > 0);
+        file.close();
+        startOnPty([&](FakePlatform& fakes) { fakes.optionsFile = options; });
+        if (hex)
+            click("ChkHexReceive");
+        const QString stamped
+            = u"\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] "_s + QRegularExpression::escape(line);
+        const QRegularExpression twoReplies(u"^"_s + stamped + u"\n"_s + stamped + u"$"_s);
+        // A writer the machine kept waiting past the gap between a reply's pieces wrote no
+        // trickle; it tries again.
+        for (int attempt = 0;; ++attempt) {
+            click("CmdClearReceive");
+            const qint64 before = window->receivedCount();
+            std::chrono::steady_clock::duration longest {};
+            std::thread device([&] {
+                auto next = std::chrono::steady_clock::now();
+                for (int reply = 0; reply < 2; ++reply) {
+                    for (const QByteArray& piece : pieces) {
+                        std::this_thread::sleep_until(next);
+                        longest = std::max(longest, std::chrono::steady_clock::now() - next);
+                        (void)pty->write(piece);
+                        next += std::chrono::milliseconds(3);
+                    }
+                    next += std::chrono::milliseconds(150);
+                }
+            });
+            const qint64 expected = before + 2 * pieces.join().size();
+            const bool arrived
+                = QTest::qWaitFor([&] { return window->receivedCount() >= expected; });
+            device.join();
+            QVERIFY(arrived);
+            if (longest > std::chrono::milliseconds(12) && attempt < 3)
+                continue;
+            QVERIFY2(
+                twoReplies.match(shown("TxtReceive")).hasMatch(), qPrintable(shown("TxtReceive")));
+            break;
+        }
     }
 
     // A send every millisecond to a device that stops reading: the queue stays within one output

@@ -106,6 +106,16 @@ private Q_SLOTS:
         fakes.device->loseDevice();
         QCOMPARE(sent, 7);
         QCOMPARE(events, (QList<int> { 2, 2, 2, 1, 2, 1001 }));
+
+        // Reads are timed while anyone needs it, whoever stops first.
+        QList<bool> timed;
+        for (const auto& [user, needed] :
+            { std::pair { SerialComponent::ProtocolView, true }, { SerialComponent::Plot, true },
+                { SerialComponent::ProtocolView, false }, { SerialComponent::Plot, false } }) {
+            serial.needTiming(user, needed);
+            timed << fakes.device->timed;
+        }
+        QCOMPARE(timed, (QList<bool> { true, true, true, false }));
     }
 
     void settingsReachTheTty_data()

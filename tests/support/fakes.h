@@ -31,13 +31,16 @@ public:
     }
     qint64 pendingOutput() const override { return m_queued; }
 
-    void deliver(const QByteArray& bytes) { Q_EMIT received(bytes); }
+    void setTimed(bool on) override { timed = on; }
+
+    // `at` on the steady clock; by default now.
+    void deliver(const QByteArray& bytes, qint64 at = steadyNowNs()) { Q_EMIT received(bytes, at); }
     // Lets `bytes` of the queue leave; drain() lets the rest leave and says it is empty.
     void leave(qint64 bytes);
-    void drain()
+    void drain(qint64 at = steadyNowNs())
     {
         leave(m_queued);
-        Q_EMIT drained();
+        Q_EMIT drained(at);
     }
     void loseDevice();
 
@@ -47,6 +50,7 @@ public:
     QByteArray written;
     QStringList calls; // "open 1 9600,N,8,1", "close"
     int openCount = 0;
+    bool timed = false;
 
     LineControls lineControls() const override { return m_open ? canControl : LineControls(); }
     void setLines(bool dtr, bool rts) override
