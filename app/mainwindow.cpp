@@ -6,7 +6,7 @@
 #include "app/helpwindow.h"
 #include "app/intervaltimer.h"
 #include "port/serialcomponent.h"
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 #include "send/sendlogic.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 // The platform pieces of the real program.
 class QtDialogs : public Dialogs {

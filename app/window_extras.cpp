@@ -12,12 +12,12 @@
 
 #include "app/boxzoom.h"
 #include "app/options.h"
-#include "app/plotwindow.h"
+#include "plot/plotwindow.h"
 #include "app/window_encoding.h"
 #include "app/window_commands.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 #include "send/checkbytes.h"
 
 #include <QActionGroup>

@@ -32,7 +32,7 @@
 #include "port/codepage.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 #include "support/fakes.h"
 #include "support/pty.h"
 

@@ -5,8 +5,8 @@
 // and the receive display as a screen reader reads it.
 #include "app/commandwindow.h"
 #include "port/codepage.h"
-#include "receive/findbar.h"
-#include "receive/receiveview.h"
+#include "view/findbar.h"
+#include "view/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
 

@@ -8,7 +8,7 @@
 #include "app/qtplatform.h"
 #include "port/codepage.h"
 #include "port/devicewatch.h"
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "port/serialbackend.h"
 #include "port/serialcomponent.h"
 

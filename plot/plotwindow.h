@@ -4,8 +4,8 @@
 #pragma once
 
 #include "port/codepage.h"
-#include "receive/plotlines.h"
-#include "receive/plotseries.h"
+#include "plot/plotlines.h"
+#include "plot/plotseries.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
