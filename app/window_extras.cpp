@@ -12,13 +12,13 @@
 
 #include "app/boxzoom.h"
 #include "app/options.h"
-#include "plot/plotwindow.h"
-#include "app/window_encoding.h"
 #include "app/window_commands.h"
+#include "app/window_encoding.h"
+#include "plot/plotwindow.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
-#include "view/receiveview.h"
 #include "send/checkbytes.h"
+#include "view/receiveview.h"
 
 #include <QActionGroup>
 #include <QCheckBox>

@@ -3,9 +3,9 @@
 
 #pragma once
 
-#include "port/codepage.h"
 #include "plot/plotlines.h"
 #include "plot/plotseries.h"
+#include "port/codepage.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -5,10 +5,10 @@
 // and the receive display as a screen reader reads it.
 #include "app/commandwindow.h"
 #include "port/codepage.h"
-#include "view/findbar.h"
-#include "view/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
+#include "view/findbar.h"
+#include "view/receiveview.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
