@@ -6,8 +6,8 @@
 #include "app/helpwindow.h"
 #include "app/intervaltimer.h"
 #include "port/serialcomponent.h"
-#include "receive/receiveview.h"
 #include "send/sendlogic.h"
+#include "view/receiveview.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -17,12 +17,12 @@
 // (port/serialcomponent.h) keeps the settings, the output bound and the code page's decoder over
 // a narrow SerialBackend, which finds and opens the device and is the only part a test replaces;
 // its one event carries what arrived. Everything else outside the process (message boxes and file
-// dialogs, the browser, the clock) is reached through app/platform.h. There are no threads. A
+// dialogs, the browser, the clock) is reached through platform/platform.h. There are no threads. A
 // message box or file dialog runs a nested event loop, so arrivals, ticks and the device watch
 // can run while one shows; the rules each handler calls leave no half-done state across one.
 
 #include "app/commandline.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "port/portsession.h"
 #include "receive/counters.h"
 #include "receive/receivepath.h"

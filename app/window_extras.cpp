@@ -12,14 +12,14 @@
 
 #include "app/boxzoom.h"
 #include "app/options.h"
-#include "app/plotwindow.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
+#include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
-#include "receive/receiveview.h"
 #include "send/checkbytes.h"
+#include "view/receiveview.h"
 
 #include <QActionGroup>
 #include <QCheckBox>

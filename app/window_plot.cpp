@@ -3,7 +3,7 @@
 
 // The receive box's "波形图…" item. The plot window exists only while it is open, so a closed
 // plot costs the receive path nothing.
-#include "app/plotwindow.h"
+#include "plot/plotwindow.h"
 
 #include <QAction>
 

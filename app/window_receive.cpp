@@ -5,7 +5,7 @@
 #include "app/mainwindow.h"
 
 #include "port/serialcomponent.h"
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

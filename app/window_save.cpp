@@ -5,8 +5,8 @@
 #include "app/mainwindow.h"
 
 #include "port/serialcomponent.h"
-#include "receive/receiveview.h"
 #include "receive/saverecord.h"
+#include "view/receiveview.h"
 
 #include <QDir>
 #include <QFileInfo>

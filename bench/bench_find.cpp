@@ -11,8 +11,8 @@
 // bar until the last match is selected; Shift+Enter from the end; a needle that is nowhere until
 // "未找到" shows. "longest" is the longest time the event loop went without running a 1 ms timer.
 #include "receive/hexformat.h"
-#include "receive/receiveview.h"
-#include "receive/viewsearch.h"
+#include "view/receiveview.h"
+#include "view/viewsearch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

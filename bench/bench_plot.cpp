@@ -17,7 +17,7 @@
 //   bench_plot --lines L --values V --screenshot FILE
 //       as the rated feed, with named values, then saves the plot window as a picture.
 #include "app/mainwindow.h"
-#include "app/plotwindow.h"
+#include "plot/plotwindow.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
 #include "support/fakes.h"

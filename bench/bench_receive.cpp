@@ -32,9 +32,9 @@
 #include "port/codepage.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
-#include "receive/receiveview.h"
 #include "support/fakes.h"
 #include "support/pty.h"
+#include "view/receiveview.h"
 
 #include <QApplication>
 #include <QCheckBox>

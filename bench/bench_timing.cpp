@@ -21,9 +21,9 @@
 #include "app/qtplatform.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
-#include "receive/receiveview.h"
 #include "support/fakes.h"
 #include "support/pty.h"
+#include "view/receiveview.h"
 
 #include <QApplication>
 #include <QCheckBox>

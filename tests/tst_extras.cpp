@@ -6,10 +6,10 @@
 #include "app/commandwindow.h"
 #include "port/codepage.h"
 #include "port/steadyclock.h"
-#include "receive/findbar.h"
-#include "receive/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
+#include "view/findbar.h"
+#include "view/receiveview.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>

@@ -3,9 +3,9 @@
 
 // The plot's rules without a window: lines and the numbers in them, the ring of samples and the
 // thinning of a curve to a few points per pixel column.
+#include "plot/plotlines.h"
+#include "plot/plotseries.h"
 #include "port/codepage.h"
-#include "receive/plotlines.h"
-#include "receive/plotseries.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The plot window, opened from the receive box's menu and worked with the mouse.
-#include "app/plotwindow.h"
+#include "plot/plotwindow.h"
 #include "support/windowfixture.h"
 
 #include <QAbstractScrollArea>

@@ -8,9 +8,9 @@
 #include "app/qtplatform.h"
 #include "port/codepage.h"
 #include "port/devicewatch.h"
-#include "receive/receiveview.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
+#include "view/receiveview.h"
 
 #include <QAccessible>
 #include <QApplication>

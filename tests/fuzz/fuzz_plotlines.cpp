@@ -3,7 +3,7 @@
 
 // Lines cut at arbitrary places must read exactly as the same lines fed whole, and every value
 // read must be a finite number.
-#include "receive/plotlines.h"
+#include "plot/plotlines.h"
 
 #include <cmath>
 #include <cstdint>

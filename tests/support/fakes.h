@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "port/serialbackend.h"
 #include "port/serialcomponent.h"
 
@@ -109,6 +109,7 @@ public:
 class FakeClock : public Clock {
 public:
     QDateTime now() const override { return time.isValid() ? time : QDateTime::currentDateTime(); }
+    qint64 steadyNs() const override { return steadyNowNs(); }
     int saveNoticeMs() const override { return 50; }
     QDateTime time;
 };

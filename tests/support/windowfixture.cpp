@@ -4,7 +4,7 @@
 #include "support/windowfixture.h"
 
 #include "port/comnames.h"
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/viewsearch.h"
+#include "view/viewsearch.h"
 
-#include "receive/viewtext.h"
+#include "view/viewtext.h"
 
 #include <algorithm>
 

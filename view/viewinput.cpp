@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/viewinput.h"
+#include "view/viewinput.h"
 
-#include "receive/framepacer.h"
-#include "receive/receiveview.h"
-#include "receive/viewpainter.h"
-#include "receive/viewtext.h"
+#include "view/framepacer.h"
+#include "view/receiveview.h"
+#include "view/viewpainter.h"
+#include "view/viewtext.h"
 
 #include <QAction>
 #include <QClipboard>

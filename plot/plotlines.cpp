@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/plotlines.h"
+#include "plot/plotlines.h"
 
 #include <charconv>
 #include <cmath>

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "receive/viewsearch.h"
+#include "view/viewsearch.h"
 
 #include <QBasicTimer>
 #include <QFrame>

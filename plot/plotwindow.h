@@ -3,10 +3,10 @@
 
 #pragma once
 
+#include "plot/plotlines.h"
+#include "plot/plotseries.h"
 #include "port/codepage.h"
 #include "port/steadyclock.h"
-#include "receive/plotlines.h"
-#include "receive/plotseries.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/framepacer.h"
+#include "view/framepacer.h"
 
-#include "receive/viewpainter.h"
-#include "receive/viewtext.h"
+#include "view/viewpainter.h"
+#include "view/viewtext.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/viewpainter.h"
+#include "view/viewpainter.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>

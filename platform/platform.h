@@ -3,8 +3,6 @@
 
 #pragma once
 
-#include "port/steadyclock.h"
-
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
@@ -49,7 +47,8 @@ public:
     // The same as milliseconds since the epoch; the system's clock answers without the time
     // zone's lookups that a local QDateTime costs.
     virtual qint64 nowMs() const { return now().toMSecsSinceEpoch(); }
-    virtual qint64 steadyNs() const { return steadyNowNs(); }
+    // The monotonic clock in nanoseconds, the one the port stamps reads and writes on.
+    virtual qint64 steadyNs() const = 0;
     // What the wall clock read at an instant of the steady clock not long past: it now, less the
     // time since then.
     qint64 wallMsAt(qint64 atNs) const { return nowMs() - (steadyNs() - atNs) / 1'000'000; }

@@ -3,10 +3,10 @@
 
 #pragma once
 
-#include "receive/framepacer.h"
-#include "receive/viewinput.h"
-#include "receive/viewpainter.h"
-#include "receive/viewtext.h"
+#include "view/framepacer.h"
+#include "view/viewinput.h"
+#include "view/viewpainter.h"
+#include "view/viewtext.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -88,7 +88,7 @@ public:
     // changes on frame() is painted together with the appends, in one pass.
     void requestFrame() { m_pacer.requestFrame(); }
 
-    // For screen readers (receive/receiveaccessible.h): the text store, the box a character is
+    // For screen readers (view/receiveaccessible.h): the text store, the box a character is
     // drawn in and the position nearest a point, both in viewport coordinates.
     const ViewText& content() const { return m_text; }
     QRect characterRect(qint64 pos) const { return m_painter.characterRect(pos, m_pacer.top()); }
@@ -136,7 +136,7 @@ private:
     void restartBlink();
     QRect caretRect() const { return m_painter.caretRect(m_cursor, m_upstream, m_pacer.top()); }
 
-    // What screen readers are told, only while one listens (receive/receiveaccessible.cpp). Appends
+    // What screen readers are told, only while one listens (view/receiveaccessible.cpp). Appends
     // are told once a frame; an edit tells the appends before it first, so positions stay right.
     void readerAppended();
     QString readerBeforeEdit(qint64 from, qint64 to); // returns the text to be removed

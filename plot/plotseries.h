@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "receive/plotlines.h"
+#include "plot/plotlines.h"
 
 #include <QList>
 #include <QPointF>

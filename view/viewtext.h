@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "receive/textchunks.h"
+#include "view/textchunks.h"
 
 #include <QHash>
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "receive/viewtext.h"
+#include "view/viewtext.h"
 
 #include <QFont>
 #include <QRect>

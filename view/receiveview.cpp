@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 
-#include "receive/findbar.h"
-#include "receive/receiveaccessible.h"
+#include "view/findbar.h"
+#include "view/receiveaccessible.h"
 
 #include <QAccessible>
 #include <QGuiApplication>

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/plotwindow.h"
+#include "plot/plotwindow.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "port/serialcomponent.h"
 
 #include <QBrush>

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/findbar.h"
+#include "view/findbar.h"
 
-#include "receive/receiveview.h"
+#include "view/receiveview.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

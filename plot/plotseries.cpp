@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "receive/plotseries.h"
+#include "plot/plotseries.h"
 
 #include "port/codepage.h"
 
