@@ -78,18 +78,31 @@ QByteArray reply(int number)
     return QByteArray(bytes, replyBytes);
 }
 
-// Writes each byte of `bytes` at `next`, then a byte-time later; the first byte's wall clock.
-double trickle(PtyPair& pty, const QByteArray& bytes, SteadyClock::time_point& next, int byteMs)
+// Writes each byte of `bytes` at `next`, then a byte-time later. Says when the first byte went, on
+// the wall clock, and the longest pause between two bytes as written (a device kept waiting by the
+// machine writes a gap of its own).
+struct Trickled {
+    double firstMs = 0;
+    double longestPauseMs = 0;
+};
+
+Trickled trickle(PtyPair& pty, const QByteArray& bytes, SteadyClock::time_point& next, int byteMs)
 {
-    double first = 0;
+    Trickled out;
+    SteadyClock::time_point last;
     for (qsizetype k = 0; k < bytes.size(); ++k) {
         std::this_thread::sleep_until(next);
+        const auto now = SteadyClock::now();
         if (k == 0)
-            first = localDayMs();
+            out.firstMs = localDayMs();
+        else
+            out.longestPauseMs = std::max(
+                out.longestPauseMs, std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
         (void)pty.write(bytes.mid(k, 1));
         next += std::chrono::milliseconds(byteMs);
     }
-    return first;
+    return out;
 }
 
 // One line of the display: its stamp (ms into the day), the response time it shows (-1: none),
@@ -229,7 +242,7 @@ int run(const Options& options)
 
     // ---- replies written byte by byte
     clearDisplay();
-    std::vector<double> written(size_t(options.replies), 0);
+    std::vector<Trickled> written(size_t(options.replies));
     const qint64 fed = qint64(options.replies) * replyBytes;
     const qint64 countBefore = window.receivedCount();
     std::thread device([&] {
@@ -246,13 +259,15 @@ int run(const Options& options)
     QCoreApplication::processEvents();
     const QList<Line> lines = linesOf(view->text());
     const Framing frames = framing(lines, options.replies);
+    const int lateWrites = int(std::count_if(written.begin(), written.end(),
+        [&](const Trickled& t) { return t.longestPauseMs >= options.frameMs; }));
     std::vector<double> stampErrors;
     std::vector<double> stampSigned;
     for (int r = 0; r < options.replies; ++r) {
         const int at = frames.starts[size_t(r)];
         if (at < 0)
             continue;
-        double error = lines[at].stampMs - written[size_t(r)];
+        double error = lines[at].stampMs - written[size_t(r)].firstMs;
         if (error > dayMs / 2)
             error -= dayMs;
         else if (error < -dayMs / 2)
@@ -322,22 +337,23 @@ int run(const Options& options)
     }
 
     say("%d replies of %d bytes written %d ms apart, %d ms between replies, 分帧 %d ms: %s; "
-        "%d split, %d merged; stamp minus the device's clock: median %.1f ms, |error| median "
-        "%.1f ms, 99th percentile %.1f ms, worst %.1f ms\n",
+        "%d split, %d merged (the device itself paused %d ms or more inside %d replies); stamp "
+        "minus the device's clock: median %.1f ms, |error| median %.1f ms, 99th percentile "
+        "%.1f ms, worst %.1f ms\n",
         options.replies, replyBytes, options.byteMs, options.gapMs, options.frameMs,
-        arrived ? "all arrived" : "NOT ALL ARRIVED", frames.split, frames.merged,
-        percentile(stampSigned, 0.5), percentile(stampErrors, 0.5), percentile(stampErrors, 0.99),
-        percentile(stampErrors, 1));
+        arrived ? "all arrived" : "NOT ALL ARRIVED", frames.split, frames.merged, options.frameMs,
+        lateWrites, percentile(stampSigned, 0.5), percentile(stampErrors, 0.5),
+        percentile(stampErrors, 0.99), percentile(stampErrors, 1));
     say("%d sends answered %d ms later: %s; +N ms shown minus the device's wait: median %.1f ms, "
         "|error| median %.1f ms, 99th percentile %.1f ms; %d replies without a figure, %d split, "
         "%d merged\n",
         options.exchanges, options.delayMs, answered ? "all answered" : "NOT ALL ANSWERED",
         percentile(responseErrors, 0.5), percentile(responseAbs, 0.5),
         percentile(responseAbs, 0.99), unfigured, exchangeFrames.split, exchangeFrames.merged);
-    say("result replies=%d split=%d merged=%d stampmedian=%.2f stampabsmedian=%.2f stampp99=%.2f "
-        "exchanges=%d responsemedian=%.2f responseabsmedian=%.2f responsep99=%.2f unfigured=%d "
-        "complete=%d\n",
-        options.replies, frames.split, frames.merged, percentile(stampSigned, 0.5),
+    say("result replies=%d split=%d late=%d merged=%d stampmedian=%.2f stampabsmedian=%.2f "
+        "stampp99=%.2f exchanges=%d responsemedian=%.2f responseabsmedian=%.2f responsep99=%.2f "
+        "unfigured=%d complete=%d\n",
+        options.replies, frames.split, lateWrites, frames.merged, percentile(stampSigned, 0.5),
         percentile(stampErrors, 0.5), percentile(stampErrors, 0.99), options.exchanges,
         percentile(responseErrors, 0.5), percentile(responseAbs, 0.5),
         percentile(responseAbs, 0.99), unfigured, int(arrived && answered));

@@ -26,7 +26,7 @@ read -r -a extra <<<"${PORTLARK_TIMING_ARGS:-}"
 
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
-echo "| build | replies split | replies merged | stamp − device clock, median | stamp error, median abs | stamp error, 99th percentile abs | +N ms − device's wait, median | +N ms error, 99th percentile abs | replies with no +N ms |"
+echo "| build | replies split (the device paused a frame gap inside) | replies merged | stamp − device clock, median | stamp error, median abs | stamp error, 99th percentile abs | +N ms − device's wait, median | +N ms error, 99th percentile abs | replies with no +N ms |"
 echo "|---|---|---|---|---|---|---|---|---|"
 for pair in "$@"; do
     label=${pair%%=*}
@@ -37,8 +37,9 @@ for pair in "$@"; do
         echo "| $label | failed | | | | | | | |"
         continue
     fi
-    printf '| %s | %s of %s | %s | %s ms | %s ms | %s ms | %s ms | %s ms | %s of %s |%s\n' \
-        "$label" "$(field split "$line")" "$(field replies "$line")" "$(field merged "$line")" \
+    printf '| %s | %s of %s (%s) | %s | %s ms | %s ms | %s ms | %s ms | %s ms | %s of %s |%s\n' \
+        "$label" "$(field split "$line")" "$(field replies "$line")" "$(field late "$line")" \
+        "$(field merged "$line")" \
         "$(field stampmedian "$line")" "$(field stampabsmedian "$line")" \
         "$(field stampp99 "$line")" "$(field responsemedian "$line")" \
         "$(field responsep99 "$line")" "$(field unfigured "$line")" "$(field exchanges "$line")" \
