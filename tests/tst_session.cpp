@@ -191,15 +191,14 @@ private Q_SLOTS:
             u"[00:00:00.000] 发→ A\n[00:00:00.005] 发→ B\n[00:00:00.012 +10 ms] 收← r\n"
             u"[00:00:00.040 +26 ms] 收← s\n[00:00:00.040] 发→ C\n[00:00:00.040] 发→ D\n"
             u"[00:00:00.060 +8 ms] 收← t|RX:5|0"_s);
-        row("a hexadecimal send in the text display shows its pairs",
-            u"show; text a; sentx %01%0A%FF; text b"_s, u"收← a\n发→ 01 0A FF \n收← b|RX:2|0"_s);
         row("hex: a send closes the frame, with its own characters",
             u"show; chars; hex a; sentx %01%03; hex b"_s,
             u"收← 61   a\n发→ 01 03   ..\n收← 62 |RX:2|0"_s);
         row("a file shows its first 256 bytes and its size", u"show; file 300"_s,
             u"271…aaaa…(共 300 字节)\n||0"_s);
-        row("a stopped text display shows no send", u"show; stop; sent x; stop; text y"_s,
-            u"收← y|RX:1|0"_s);
+        row("a stopped text display shows no send; a hexadecimal one shows its pairs",
+            u"show; stop; sent x; stop; text a; sentx %01%0A%FF; text b"_s,
+            u"收← a\n发→ 01 0A FF \n收← b|RX:2|0"_s);
     }
 
     // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are shown so; "text* N" and
