@@ -141,7 +141,8 @@ void MainWindow::connectHandlers()
     connect(CmdSwitch, &QPushButton::clicked, this, &MainWindow::CmdSwitch_Click);
     connect(MSComm, &SerialComponent::onComm, this, &MainWindow::MSComm_OnComm);
     connect(MSComm, &SerialComponent::sent, this, [this](qint64 n) { m_counters.addPending(n); });
-    m_send.setSentListener([this](const QByteArray& bytes, bool file) { showSent(bytes, file); });
+    m_send.setSentListener(
+        [this](const QByteArray& bytes, bool file, bool hex) { showSent(bytes, file, hex); });
     connect(&m_port.watch(), &DeviceWatch::returned, this, &MainWindow::MSComm_DeviceReturned);
     connect(CmdClearReceive, &QPushButton::clicked, this, &MainWindow::CmdClearReceive_Click);
     connect(CmdStopdisp, &QPushButton::clicked, this, &MainWindow::CmdStopdisp_Click);

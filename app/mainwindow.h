@@ -85,7 +85,11 @@ private:
     Dialogs::Answer showMessage(const Message& message);
     void showPort(const PortView& view);
     void showArrival(const Arrival& arrival);
-    void showSent(const QByteArray& bytes, bool file);
+    void showSent(const QByteArray& bytes, bool file, bool hex);
+    Moment moment(qint64 steadyNs) const
+    {
+        return { steadyNs, m_platform.clock->wallMsAt(steadyNs) };
+    }
     void showReceivedCount();
 
     // Start-up and shutdown (app/mainwindow.cpp)
@@ -110,7 +114,7 @@ private:
     void MSComm_DeviceReturned(); // the lost device is back: the port re-opens by itself
 
     // Receive path (app/window_receive.cpp, app/window_save.cpp)
-    void MSComm_OnComm(int commEvent, const QByteArray& received);
+    void MSComm_OnComm(int commEvent, const QByteArray& received, qint64 atNs);
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
     void CountSentText();
