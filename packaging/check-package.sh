@@ -57,9 +57,20 @@ grep -q '^E:' "$work/lintian" && fail "lintian reports errors"
 mkdir -p "$cache/archives"
 base="$cache/bookworm-minbase.tar"
 root="$work/root"
+# seed FOLDER: the packages this machine's apt already fetched, linked (or copied) into FOLDER, so
+# that debootstrap and apt take those of the same version from there instead of the archive; each
+# is still checked against the archive's checksums.
+seed() {
+    mkdir -p "$1"
+    find /var/cache/apt/archives -maxdepth 1 -name '*.deb' -exec cp -l -n -t "$1/" {} + 2>/dev/null \
+        || find /var/cache/apt/archives -maxdepth 1 -name '*.deb' -exec cp -n -t "$1/" {} +
+}
 if [ ! -f "$base" ]; then
+    seed "$root/var/cache/apt/archives"
     if timeout 600 debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian \
         >"$work/debootstrap" 2>&1; then
+        # The minbase tree without the seeded packages: apt cleans nothing after debootstrap.
+        find "$root/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -delete
         tar -C "$root" -cf "$base.part" . && mv "$base.part" "$base"
     else
         tail -n 20 "$work/debootstrap"
@@ -72,13 +83,19 @@ if [ -f "$base" ] && tar -C "$root" -xpf "$base"; then
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     cp "$deb" "$root/tmp/"
     archives="$root/var/cache/apt/archives"
+    seed "$archives"
     find "$cache/archives" -maxdepth 1 -name '*.deb' -exec cp -t "$archives/" {} +
     install="apt-get update -q && apt-get install -y -q --no-install-recommends /tmp/${deb##*/}"
     if timeout 600 chroot "$root" env DEBIAN_FRONTEND=noninteractive sh -c "$install" \
         >"$work/apt" 2>&1; then
         others=$(grep '^Setting up ' "$work/apt" | grep -vc '^Setting up portlark')
         echo "apt: installed portlark and $others other packages in a clean root"
-        find "$archives" -maxdepth 1 -name '*.deb' -exec mv -t "$cache/archives/" {} +
+        # What apt fetched is kept for the next run; what this machine had stays where it is.
+        for fetched in "$archives"/*.deb; do
+            if [ -e "$fetched" ] && [ ! -e "/var/cache/apt/archives/${fetched##*/}" ]; then
+                mv "$fetched" "$cache/archives/"
+            fi
+        done
         got=$(chroot "$root" portlark --version)
         [ "$got" = "portlark $version" ] || fail "installed portlark --version printed '$got'"
         mkdir -p "$root/tmp/config/portlark/devices"
