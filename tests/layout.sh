@@ -12,9 +12,10 @@ declare -A uses=(
     [port]=""
     [receive]="port"
     [send]="port"
+    [transfer]="port send"
     [view]=""
     [plot]="port platform"
-    [app]="platform port receive send view plot"
+    [app]="platform port receive send view plot transfer"
 )
 status=0
 for folder in "${!uses[@]}"; do
