@@ -14,6 +14,8 @@
 #include "app/options.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
+#include "app/window_lines.h"
+#include "app/window_transfer.h"
 #include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
 #include "port/serialcomponent.h"
@@ -65,6 +67,8 @@ private:
     QAction* m_logStop;
     EncodingMenu* m_encoding = nullptr;
     std::function<void(QMenu*)> m_commandItems;
+    WindowTransfer* m_transfer = nullptr;
+    WindowLines* m_lines = nullptr;
 };
 
 void MainWindow::buildExtras(const StartOptions& options)
@@ -137,6 +141,8 @@ WindowExtras::WindowExtras(MainWindow& window)
     w.TxtSend->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w.TxtSend, &QWidget::customContextMenuRequested, this, &WindowExtras::sendMenu);
     m_commandItems = buildWindowCommands(w, m_options, [this] { saveOptions(); });
+    m_transfer = new WindowTransfer(w);
+    m_lines = new WindowLines(w, m_options, [this] { saveOptions(); });
 }
 
 void WindowExtras::applyStartOptions(const StartOptions& options)
@@ -270,7 +276,7 @@ bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
     // torn down, when nothing of the window may be touched; a tooltip only comes from a hover.
     if (event->type() != QEvent::ToolTip)
         return QObject::eventFilter(watched, event);
-    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText() };
+    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText(), w.MSComm->rs485Problem() };
     if (m_log.isRunning())
         lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
                      .arg(QDir::toNativeSeparators(m_log.fileName()))
@@ -335,10 +341,13 @@ void WindowExtras::lineMenu(const QPoint& pos)
         });
     }
 
+    m_lines->addRs485(menu);
+
     menu->addSeparator();
     QAction* breakAction = menu->addAction(QStringLiteral("发送 Break"));
     breakAction->setEnabled(open && can.testFlag(SerialBackend::Break));
     connect(breakAction, &QAction::triggered, port, &SerialComponent::sendBreak);
+    m_lines->addLineState(menu);
     menu->popup(w.Frame1->mapToGlobal(pos));
 }
 
@@ -365,6 +374,7 @@ void WindowExtras::sendMenu(const QPoint& pos)
             [this, kind] { appendCheck(kind); });
     }
     m_commandItems(menu);
+    m_transfer->addToSendMenu(menu);
     menu->addMenu(m_encoding->menu());
     menu->popup(w.TxtSend->viewport()->mapToGlobal(pos));
 }

@@ -55,6 +55,9 @@ FileTransfer::FileTransfer(SerialComponent& serial, SendPath& send, QObject* par
             end({ TransferOutcome::Kind::Failed, { QStringLiteral("串口已关闭，传输已取消") },
                 {} });
     });
+    m_cancelWait.setSingleShot(true);
+    m_cancelWait.setInterval(cancelWaitMs);
+    connect(&m_cancelWait, &QTimer::timeout, this, &FileTransfer::releaseCancel);
     m_kill.setSingleShot(true);
     m_kill.setInterval(killAfterMs);
     connect(&m_kill, &QTimer::timeout, this, [this] {
@@ -109,6 +112,8 @@ Message FileTransfer::start(TransferProtocol protocol, const QString& path)
     m_progress.total = Lrzsz::sends(protocol) ? file.size() : -1;
     m_folder = Lrzsz::sends(protocol) ? QString() : file.absoluteFilePath();
     m_toPort.clear();
+    m_cancelBytes.clear();
+    m_holdingCancel = false;
     m_fromPort = 0;
     m_ending = false;
     m_outcome = TransferOutcome();
@@ -120,10 +125,7 @@ Message FileTransfer::start(TransferProtocol protocol, const QString& path)
     m_process->setProcessEnvironment(environment);
     if (!m_folder.isEmpty())
         m_process->setWorkingDirectory(m_folder);
-    connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
-        m_toPort += m_process->readAllStandardOutput();
-        pump();
-    });
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &FileTransfer::readOutput);
     connect(m_process, &QProcess::readyReadStandardError, this, &FileTransfer::readReports);
     connect(m_process, &QProcess::finished, this, &FileTransfer::onFinished);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -145,7 +147,13 @@ void FileTransfer::cancel() { end({ TransferOutcome::Kind::Cancelled, {}, {} });
 
 void FileTransfer::onComm(int commEvent, const QByteArray& received)
 {
-    if (!m_process)
+    if (m_holdingCancel && commEvent == SerialComponent::EventReceive) {
+        m_farEndAnswered = true;
+        releaseCancel();
+    } else if (m_holdingCancel && commEvent == SerialComponent::EventSend) {
+        releaseCancel();
+    }
+    if (!m_process || m_ending)
         return;
     if (commEvent == SerialComponent::EventReceive) {
         m_quiet.start();
@@ -176,6 +184,33 @@ void FileTransfer::readReports()
     Q_EMIT progressed(m_progress);
 }
 
+void FileTransfer::readOutput()
+{
+    if (m_ending)
+        m_cancelBytes += m_process->readAllStandardOutput();
+    else
+        m_toPort += m_process->readAllStandardOutput();
+    pump();
+}
+
+// A receiver empties its input after it answers a block (lrzsz's own does), so a cancel that
+// arrives on the heels of the block in flight is lost, and the receiver waits for a block that
+// never comes. What the child says once told to end is held until it has gone and the port has
+// sent everything before it and the far end has answered, or cancelWaitMs have passed.
+void FileTransfer::releaseCancel()
+{
+    if (!m_holdingCancel || m_process)
+        return;
+    const bool drained = m_toPort.isEmpty() && m_serial.outBufferCount() == 0;
+    if (m_cancelWait.isActive() && !(drained && m_farEndAnswered))
+        return;
+    m_holdingCancel = false;
+    m_cancelWait.stop();
+    m_toPort += m_cancelBytes;
+    m_cancelBytes.clear();
+    pump();
+}
+
 // lrzsz counts whole 128-byte sectors, so the last one may go past the end of the file.
 qint64 FileTransfer::reportedBytes() const
 {
@@ -197,8 +232,14 @@ void FileTransfer::end(const TransferOutcome& outcome)
 {
     if (!m_process || m_ending)
         return;
+    // What the child wrote before it is told to end goes out as it would have; only what it
+    // says after is its cancel.
+    while (m_process->waitForReadyRead(0)) { }
     m_ending = true;
     m_outcome = outcome;
+    m_holdingCancel = true;
+    m_farEndAnswered = false;
+    m_cancelWait.start();
     m_quiet.stop();
     m_portWatch.stop();
     m_process->terminate();
@@ -213,10 +254,14 @@ void FileTransfer::onFinished(int exitCode, QProcess::ExitStatus status)
     m_process = nullptr;
     process->disconnect(this);
     process->deleteLater();
-    m_toPort += process->readAllStandardOutput();
+    (m_ending ? m_cancelBytes : m_toPort) += process->readAllStandardOutput();
     pump();
-    if (!m_serial.portOpen())
+    releaseCancel();
+    if (!m_serial.portOpen()) {
         m_toPort.clear();
+        m_cancelBytes.clear();
+        m_holdingCancel = false;
+    }
     m_report.feed(process->readAllStandardError() + '\n');
     m_quiet.stop();
     m_portWatch.stop();

@@ -43,14 +43,17 @@ QString rate(const TransferProgress& progress);
 //
 // While it runs every other send is refused (SendPath::transferRunning()) and the port is read as
 // the line delivers. Cancelling, a far end silent for the quiet limit and a port closed or lost
-// all end the child with SIGTERM, on which lrzsz sends the protocol's cancel, relayed to the port;
-// a child that outlives a second of that is killed. No child outlives the transfer or this object.
+// all end the child with SIGTERM, on which lrzsz sends the protocol's cancel, relayed to the port
+// once the far end has answered the block in flight (see releaseCancel()); a child that outlives
+// a second of that is killed. No child outlives the transfer or this object.
 class FileTransfer : public QObject {
     Q_OBJECT
 public:
     // How long the far end may stay silent: XMODEM's own wait for a receiver to start.
     static constexpr int quietLimitMs = 60000;
     static constexpr int killAfterMs = 1000;
+    // The longest the child's cancel waits for the far end to answer the block in flight.
+    static constexpr int cancelWaitMs = 1000;
 
     FileTransfer(SerialComponent& serial, SendPath& send, QObject* parent = nullptr);
     // Ends a running child at once; the send path is not told (it may be gone already).
@@ -74,8 +77,10 @@ Q_SIGNALS:
 
 private:
     void onComm(int commEvent, const QByteArray& received);
+    void readOutput();
     void readReports();
     void pump();
+    void releaseCancel();
     qint64 reportedBytes() const;
     // Ends the child; `outcome` is what the transfer ends with, whatever the child says.
     void end(const TransferOutcome& outcome);
@@ -90,10 +95,14 @@ private:
     TransferProgress m_progress;
     QElapsedTimer m_clock;
     QByteArray m_toPort; // the child's output the port's bound has not taken yet
+    QByteArray m_cancelBytes; // what it said once told to end
+    bool m_holdingCancel = false;
+    bool m_farEndAnswered = false;
     qint64 m_fromPort = 0;
     bool m_ending = false;
     TransferOutcome m_outcome;
     QTimer m_quiet;
     QTimer m_portWatch; // a close raises no event
     QTimer m_kill;
+    QTimer m_cancelWait;
 };

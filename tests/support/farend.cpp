@@ -3,6 +3,7 @@
 
 #include "support/farend.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -37,6 +38,18 @@ bool writeSome(int fd, QByteArray& pending)
 }
 
 } // namespace
+
+bool noChildProcesses()
+{
+    const QFileInfoList tasks
+        = QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo& task : tasks) {
+        QFile children(task.filePath() + QStringLiteral("/children"));
+        if (children.open(QIODevice::ReadOnly) && !children.readAll().trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
 
 FarEnd::FarEnd(int masterFd, const QStringList& command, const QString& folder)
     : m_master(masterFd)

@@ -12,6 +12,9 @@
 #include <sys/types.h>
 #include <thread>
 
+// Whether this process has no child process left (every one it started has been waited for).
+bool noChildProcesses();
+
 // A program playing the device on the master of a pseudo-terminal pair (lrzsz's rx, rb or sb, as
 // a bootloader answers), its standard input and output relayed to and from the master by a thread
 // of its own, so it keeps pace whatever the test's event loop does. Pipes face the program, not

@@ -8,7 +8,10 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -100,4 +103,47 @@ QString WindowFixture::indicators() const
         + (red         ? QStringLiteral(" | red")
                 : dark ? QStringLiteral(" | dark")
                        : QStringLiteral(" | none"));
+}
+
+QMenu* WindowFixture::contextMenu(QWidget* widget)
+{
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    QContextMenuEvent event(
+        QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(widget, &event);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QAction* WindowFixture::menuItem(QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+QMenu* WindowFixture::chooseItem(QMenu* menu, const QString& text)
+{
+    QAction* action = menuItem(menu, text);
+    if (!action)
+        return nullptr;
+    QPointer<QMenu> sub = action->menu(); // a plain item's menu closes and goes
+    menu->setActiveAction(action); // as the arrow keys would
+    QTest::keyClick(menu, Qt::Key_Return);
+    if (sub)
+        (void)QTest::qWaitFor([&] { return sub->isVisible(); });
+    return sub;
+}
+
+QWidget* WindowFixture::shownWindow(const QString& name)
+{
+    QWidget* found = nullptr;
+    (void)QTest::qWaitFor([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == name && widget->isVisible())
+                found = widget;
+        return found != nullptr;
+    });
+    return found;
 }

@@ -15,6 +15,9 @@
 #include <memory>
 
 // A fresh window on fakes for each test, and the things a user does to it, with real input events.
+class QAction;
+class QMenu;
+
 class WindowFixture {
 public:
     // Builds and shows the window; `before` may set up the fakes first (a port that is absent at
@@ -40,6 +43,14 @@ public:
     QString shown(const char* name) const;
     // Status line | switch caption | lamp ("red" hides the dark one beneath it).
     QString indicators() const;
+
+    // Right-clicks the widget and returns the menu that pops up.
+    static QMenu* contextMenu(QWidget* widget);
+    static QAction* menuItem(QMenu* menu, const QString& text);
+    // Chooses the item with the keyboard; an item holding a submenu opens it, and that is returned.
+    static QMenu* chooseItem(QMenu* menu, const QString& text);
+    // A window of the program by its object name, once it shows.
+    static QWidget* shownWindow(const QString& name);
 
     std::unique_ptr<FakePlatform> fakes;
     std::unique_ptr<MainWindow> window;
