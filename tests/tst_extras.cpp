@@ -77,6 +77,27 @@ class ExtrasTest : public QObject, WindowFixture {
         click("CmdImport");
         return control<QTableWidget>("TblCommands");
     }
+    // What a reader is told of a menu: each item's role and name, a submenu's items indented
+    // below it; an item whose accessible is gone reads "(invalid)", one with no name "(unnamed)".
+    static QStringList heard(QAccessibleInterface* menu, const QString& indent = {})
+    {
+        QStringList lines;
+        for (int i = 0; i < menu->childCount(); ++i) {
+            QAccessibleInterface* item = menu->child(i);
+            if (!item || !item->isValid()) {
+                lines << indent + u"(invalid)"_s;
+                continue;
+            }
+            if (item->role() == QAccessible::Separator)
+                continue;
+            const QString name = item->text(QAccessible::Name);
+            lines << indent + (name.isEmpty() ? u"(unnamed)"_s : name);
+            if (item->childCount() == 1)
+                lines += heard(item->child(0), indent + u"  "_s);
+        }
+        return lines;
+    }
+
     void sendRow(QTableWidget* table, int row) const
     {
         QTest::mouseClick(table->cellWidget(row, CommandWindow::Send), Qt::LeftButton);
@@ -84,6 +105,37 @@ class ExtrasTest : public QObject, WindowFixture {
 
 private Q_SLOTS:
     void cleanup() { QVERIFY(finish()); }
+
+    // Every item of every context menu, submenus included, is there for a reader each time the
+    // menu opens, not only the first time.
+    void menusForReaders_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("receive box") << u"TxtReceive"_s;
+        QTest::newRow("send box") << u"TxtSend"_s;
+        QTest::newRow("port group") << u"Frame1"_s;
+    }
+    void menusForReaders()
+    {
+        QFETCH(QString, box);
+        start();
+        QWidget* target = control(box.toLatin1().constData());
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
+            target = area->viewport();
+        QStringList first;
+        for (int opening = 0; opening < 2; ++opening) {
+            QPointer<QMenu> menu = rightClick(target);
+            QVERIFY(menu);
+            const QStringList items = heard(QAccessible::queryAccessibleInterface(menu));
+            QVERIFY2(!items.filter(u"(invalid)"_s).size() && !items.filter(u"(unnamed)"_s).size(),
+                qPrintable(items.join(u'\n')));
+            if (opening == 0)
+                first = items;
+            QCOMPARE(items, first);
+            menu->close();
+            QTRY_VERIFY(!menu);
+        }
+    }
 
     // Over a pseudo-terminal: the log holds every byte fed while the display is stopped,
     // cleared, in hex and auto-cleared; the port has no modem lines, so those items are disabled.
@@ -141,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(fakes->dialogs.messages[0].text.startsWith(message));
         QVERIFY(fakes->serial.portOpen());
         QCOMPARE(shown("TxtReceive"), u"abc"_s);
-        QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
+        QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s));
     }
 
     // Over a pseudo-terminal with the device answering: the send on its own line, the reply's stamp
