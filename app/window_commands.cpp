@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -52,7 +53,8 @@ private:
     // Reads a kept file; one that does not read is renamed aside, and said so, never overwritten.
     void readKept(const QString& path, const std::function<QString(const QByteArray&)>& read);
     // The history and the list; the options too when `withOptions`, which only the event loop
-    // may ask: while the window is torn down the options' owner may be gone.
+    // may ask: while the window is torn down the options' owner may be gone. The folder is made
+    // when missing: on a fresh system nothing else may have made it yet.
     void saveKept(bool withOptions = true);
 
     MainWindow& w;
@@ -69,6 +71,7 @@ private:
     QByteArray m_historyKept;
     QByteArray m_commandsKept;
     bool m_geometryMoved = false;
+    QStringList m_unwritable; // said once each on standard error
 };
 
 std::function<void(QMenu*)> buildWindowCommands(
@@ -160,12 +163,23 @@ void WindowCommands::saveKept(bool withOptions)
     if (withOptions && std::exchange(m_geometryMoved, false))
         m_saveOptions();
     // A failed write keeps the earlier file whole; the next change tries again.
-    const auto keep = [](const QString& path, const QByteArray& json, QByteArray& kept) {
+    const auto keep = [this](const QString& path, const QByteArray& json, QByteArray& kept) {
         if (path.isEmpty() || json == kept)
             return;
+        const QString folder = QFileInfo(path).absolutePath();
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write(json) >= 0 && file.commit())
+        QString problem;
+        if (!QDir().mkpath(folder))
+            problem = QStringLiteral("无法创建文件夹 %1").arg(folder);
+        else if (file.open(QIODevice::WriteOnly) && file.write(json) >= 0 && file.commit())
             kept = json;
+        else
+            problem = file.errorString();
+        if (!problem.isEmpty() && !m_unwritable.contains(path)) {
+            m_unwritable << path;
+            std::fprintf(
+                stderr, "portlark: 无法保存到 %s（%s）\n", qPrintable(path), qPrintable(problem));
+        }
     };
     keep(m_historyPath, m_history.toJson(), m_historyKept);
     keep(m_commandsPath, CommandList::write(m_commands), m_commandsKept);

@@ -498,14 +498,10 @@ private Q_SLOTS:
         QCOMPARE(fakes->dialogs.messages.size(), 0);
     }
 
-    // Kept beside the options file between runs: the history and the ending; a damaged list is
-    // put aside, not written over.
+    // Kept beside the options file between runs, its folder made if a fresh system has none: the
+    // history and the ending; a damaged list is put aside, not written over.
     void keptBetweenRuns()
     {
-        QVERIFY(QDir(m_dir.path()).mkpath(u"kept"_s));
-        QFile damaged(m_dir.filePath(u"kept/commands.json"_s));
-        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("{") == 1);
-        damaged.close();
         const auto run = [&] {
             start(
                 [&](FakePlatform& f) { f.optionsFile = m_dir.filePath(u"kept/portlark.conf"_s); });
@@ -513,6 +509,12 @@ private Q_SLOTS:
         run();
         type("TxtSend", u"AT"_s);
         click("CmdSend");
+        QVERIFY(finish());
+        QVERIFY(QFile::exists(m_dir.filePath(u"kept/history.json"_s)));
+        QFile damaged(m_dir.filePath(u"kept/commands.json"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("{") == 1);
+        damaged.close();
+        run();
         choose(choose(rightClick(sendArea()), u"追加结尾"_s), u"LF"_s);
         QVERIFY(finish());
         run();
