@@ -348,6 +348,10 @@ void WindowCommands::importList()
         w.showMessage({ QStringLiteral("无法导入 %1：%2").arg(path, read.problem) });
         return;
     }
+    if (!m_commands.isEmpty()
+        && w.showMessage(CommandList::replaceQuestion(m_commands.size(), read.commands.size()))
+            != Dialogs::Answer::Ok)
+        return;
     m_sequence.stop();
     m_commands = read.commands;
     m_window->setCommands(m_commands);

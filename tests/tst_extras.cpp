@@ -456,17 +456,38 @@ private Q_SLOTS:
         QTRY_COMPARE(shown("CmdSequence"), u"循环发送"_s);
     }
 
+    // An import asks before it replaces rows; a file that is no list, or too large to be one, is
+    // refused and the list kept.
     void importAndExport()
     {
         start();
         const QList<Command> rows { { u"读"_s, u"01 03"_s, true }, { {}, u"AT"_s } };
         import(CommandList::write(rows));
+        const QByteArray other = CommandList::write({ { {}, u"ATI"_s } });
+        fakes->dialogs.answer = Dialogs::Answer::Cancel;
+        import(other);
+        fakes->dialogs.answer = Dialogs::Answer::Ok;
         import("{\"commands\": []}");
-        QCOMPARE(fakes->dialogs.messages.value(0).text,
-            u"无法导入 %1：不是快捷发送的命令列表"_s.arg(m_dir.filePath(u"import.json"_s)));
+        QFile big(m_dir.filePath(u"big.json"_s));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(CommandList::largestFile + 1));
+        big.close();
+        fakes->dialogs.nextFile = big.fileName();
+        click("CmdImport");
+        QStringList asked;
+        for (FakeDialogs::Message box : std::as_const(fakes->dialogs.messages))
+            asked << box.text.replace(m_dir.path(), u"~"_s);
+        QCOMPARE(asked,
+            QStringList({ u"导入的 1 条命令将替换现有的 2 条命令，是否继续？"_s,
+                u"无法导入 ~/import.json：不是快捷发送的命令列表"_s,
+                u"无法导入 ~/big.json：文件太大（超过 16 MiB）"_s }));
+        QCOMPARE(fakes->dialogs.messages.value(0).buttons, Dialogs::Buttons::OkCancel);
         fakes->dialogs.nextSaveFile = m_dir.filePath(u"export.json"_s);
         click("CmdExport");
         QCOMPARE(CommandList::read(contents(fakes->dialogs.nextSaveFile)).commands, rows);
+        import(other);
+        QCOMPARE(fakes->dialogs.messages.size(), 4);
+        click("CmdExport");
+        QCOMPARE(contents(fakes->dialogs.nextSaveFile), other);
     }
 
     // Ctrl+Enter sends as the button does, Enter breaks the line; the ending goes on text sends
