@@ -11,10 +11,6 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
-namespace {
-const char* const endingNames[] = { "无", "CR", "LF", "CR LF" };
-}
-
 CommandWindow::CommandWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_table(new QTableWidget(0, Columns, this))
@@ -91,8 +87,9 @@ void CommandWindow::addRow(const Command& command)
     m_table->setItem(row, Hex, hex);
 
     auto* ending = new QComboBox;
-    for (const char* text : endingNames)
-        ending->addItem(QString::fromUtf8(text));
+    for (const LineEnding each :
+        { LineEnding::None, LineEnding::Cr, LineEnding::Lf, LineEnding::CrLf })
+        ending->addItem(lineEndingName(each));
     ending->setCurrentIndex(int(command.ending));
     ending->setToolTip(QStringLiteral("只加在文本发送之后，十六进制发送不加"));
     connect(ending, &QComboBox::currentIndexChanged, this, [this] { Q_EMIT edited(); });

@@ -246,9 +246,8 @@ void WindowCommands::addToSendMenu(QMenu* menu)
     endings->menuAction()->setToolTip(QStringLiteral("加在发送框的每次文本发送之后，包括自动发送；"
                                                      "十六进制发送不加"));
     auto* group = new QActionGroup(endings);
-    const char* const names[] = { "无", "CR", "LF", "CR LF" };
     for (int i = 0; i < 4; ++i) {
-        QAction* action = endings->addAction(QString::fromUtf8(names[i]));
+        QAction* action = endings->addAction(lineEndingName(LineEnding(i)));
         action->setCheckable(true);
         action->setChecked(int(m_options.lineEnding) == i);
         group->addAction(action);

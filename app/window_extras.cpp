@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextCursor>
 
 #include <cstdio>
@@ -55,6 +56,8 @@ private:
     void sendMenu(const QPoint& pos);
     void appendCheck(CheckBytes::Kind kind);
     void applyProtocol();
+    // What the user chose that changes every text send: where it is not the default, a line each.
+    QStringList sendChoices() const;
     // A choice the user made: saved when it differs from what is remembered.
     template <typename T> void remember(T Options::*choice, const T& value);
     void saveOptions();
@@ -119,6 +122,7 @@ WindowExtras::WindowExtras(MainWindow& window)
         [this](const QString& message) { w.showMessage({ message }); }, Qt::QueuedConnection);
     w.TxtReceive->setExtraItems([this](QMenu* menu) { receiveItems(menu); });
     w.TxtStatus->installEventFilter(this);
+    w.CmdSend->installEventFilter(this);
 
     w.Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w.Frame1, &QWidget::customContextMenuRequested, this, &WindowExtras::lineMenu);
@@ -248,20 +252,35 @@ void WindowExtras::saveOptions()
         std::fprintf(stderr, "portlark: 设置无法保存到 %s\n", qPrintable(path));
 }
 
-// The status line's tooltip, a line for each thing that applies: why the last open failed, the
-// device the port waits for, the running log. Worked out as it is about to show: the log's size
-// changes with every arrival.
+QStringList WindowExtras::sendChoices() const
+{
+    QStringList lines;
+    if (m_options.lineEnding != LineEnding::None)
+        lines << QStringLiteral("发送结尾：%1").arg(lineEndingName(m_options.lineEnding));
+    if (!m_options.encoding.isEmpty())
+        lines << QStringLiteral("字符编码：%1").arg(m_options.encoding);
+    return lines;
+}
+
+// The tooltips of the status line and the send button, a line for each thing that applies: why
+// the last open failed, the device the port waits for, the running log (the status line only);
+// an ending or an encoding other than the default, remembered from an earlier run perhaps. Worked
+// out as one is about to show: the log's size changes with every arrival.
 bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
 {
-    // Only the status line is watched. It also reports other events here while the window is
-    // torn down, when nothing of the window may be touched; a tooltip only comes from a hover.
+    // Only the two are watched. They also report other events here while the window is torn
+    // down, when nothing of the window may be touched; a tooltip only comes from a hover.
     if (event->type() != QEvent::ToolTip)
         return QObject::eventFilter(watched, event);
-    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText() };
-    if (m_log.isRunning())
-        lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
-                     .arg(QDir::toNativeSeparators(m_log.fileName()))
-                     .arg(m_log.size());
+    QStringList lines;
+    if (watched == w.TxtStatus) {
+        lines << w.m_port.lastFailure() << w.m_port.waitingText();
+        if (m_log.isRunning())
+            lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
+                         .arg(QDir::toNativeSeparators(m_log.fileName()))
+                         .arg(m_log.size());
+    }
+    lines << sendChoices();
     lines.removeAll(QString());
     static_cast<QWidget*>(watched)->setToolTip(lines.join(QLatin1Char('\n')));
     return QObject::eventFilter(watched, event);

@@ -18,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTextDocument>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -293,17 +292,20 @@ private Q_SLOTS:
     }
 
     // A line for each thing that applies, as a hover shows them: why the last open failed, the
-    // device the port waits for, the running log.
+    // device the port waits for, the running log; on the send button too, an ending or an
+    // encoding other than the default.
     void statusToolTip()
     {
         start([](FakePlatform& fakes) { fakes.device->absentPorts = { 1 }; });
-        const auto hover = [this] {
-            QWidget* status = control("TxtStatus");
-            QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), status->mapToGlobal(QPoint(4, 4)));
-            QApplication::sendEvent(status, &help);
-            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        // The tooltip is worked out as a hover is about to show it.
+        const auto hover = [this](const char* name) {
+            QWidget* widget = control(name);
+            QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(widget, &help);
+            return widget->toolTip();
         };
-        QCOMPARE(hover(), u"absent"_s);
+        QCOMPARE(hover("TxtStatus"), u"absent"_s);
+        QCOMPARE(hover("CmdSend"), QString());
         const QString log = m_dir.filePath(u"tip.log"_s);
         fakes->dialogs.nextSaveFile = log;
         choose(rightClick(receiveArea()), u"记录到文件…"_s);
@@ -311,8 +313,13 @@ private Q_SLOTS:
         click("CmdSwitch");
         fakes->device->deliver("abc");
         fakes->device->loseDevice();
-        QTRY_COMPARE(hover(),
-            u"等待 COM1 原设备 (ttyFAKE1) 重新连接\n正在记录到文件：%1（3 字节）"_s.arg(log));
+        choose(choose(rightClick(sendArea()), u"追加结尾"_s), u"CR LF"_s);
+        choose(choose(rightClick(receiveArea()), u"字符编码"_s), u"UTF-8"_s);
+        const QString choices = u"发送结尾：CR LF\n字符编码：UTF-8"_s;
+        QTRY_COMPARE(hover("TxtStatus"),
+            u"等待 COM1 原设备 (ttyFAKE1) 重新连接\n正在记录到文件：%1（3 字节）\n"_s.arg(log)
+                + choices);
+        QCOMPARE(hover("CmdSend"), choices);
     }
 
     void checkBytes()
