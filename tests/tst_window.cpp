@@ -290,6 +290,9 @@ private Q_SLOTS:
             u"click ChkHexReceive; arrive %10%01%03; find 0103"_s, { u"selected=01 03"_s });
         row("find in the text display: the same needle is text", u"arrive %01%03; find 0103"_s,
             { u"selected="_s, u"findStatus=未找到"_s });
+        row("find in the hex display: an odd count of digits is no bytes",
+            u"click ChkHexReceive; arrive %01%23; find 123"_s,
+            { u"selected="_s, u"findStatus=十六进制数字个数为奇数，每个字节两位"_s });
         // Send
         row("text send trimmed at the blanks, counted when drained",
             u"type TxtSend   AB ; click CmdSend; drain"_s,

@@ -173,6 +173,10 @@ void FindBar::find(bool backward)
     stop();
     if (m_pattern.isEmpty())
         return;
+    if (const QString problem = m_pattern.problem(); !problem.isEmpty()) {
+        m_status->setText(problem);
+        return;
+    }
     m_search.start(
         m_pattern, backward ? m_view->selectionStart() : m_view->selectionEnd(), backward);
     // The first slice at once: most displays are searched before the key is released.
