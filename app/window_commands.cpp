@@ -200,7 +200,13 @@ bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down: {
-        const auto entry = key->key() == Qt::Key_Up ? m_history.older() : m_history.newer();
+        // With no history the keys are the box's own.
+        if (m_history.isEmpty())
+            return QObject::eventFilter(watched, event);
+        const SendHistory::Entry shown { w.TxtSend->toPlainText(),
+            MainWindow::ticked(w.ChkHexSend) };
+        const auto entry
+            = key->key() == Qt::Key_Up ? m_history.older(shown) : m_history.newer(shown);
         if (entry)
             putInBox(*entry);
         return true;
@@ -213,11 +219,9 @@ bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
 // One edit, so that undo gives the earlier text back.
 void WindowCommands::putInBox(const SendHistory::Entry& entry)
 {
-    QString text = entry.text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QTextCursor cursor(w.TxtSend->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(text);
+    cursor.insertText(SendHistory::boxText(entry));
     w.ChkHexSend->setChecked(entry.hex);
 }
 
