@@ -203,8 +203,7 @@ bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
         // With no history the keys are the box's own.
         if (m_history.isEmpty())
             return QObject::eventFilter(watched, event);
-        const SendHistory::Entry shown { w.TxtSend->toPlainText(),
-            MainWindow::ticked(w.ChkHexSend) };
+        const SendHistory::Entry shown { w.sendBoxText(), MainWindow::ticked(w.ChkHexSend) };
         const auto entry
             = key->key() == Qt::Key_Up ? m_history.older(shown) : m_history.newer(shown);
         if (entry)
