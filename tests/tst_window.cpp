@@ -5,7 +5,6 @@
 // the user then sees. The rules' own tables are in the core tests.
 #include "app/helpwindow.h"
 #include "app/intervaltimer.h"
-#include "app/qtplatform.h"
 #include "port/codepage.h"
 #include "port/devicewatch.h"
 #include "receive/saverecord.h"
@@ -21,7 +20,6 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -68,7 +66,6 @@ const QStringList tabOrder = QStringLiteral(
 class WindowTest : public QObject, WindowFixture {
     Q_OBJECT
     QTemporaryDir m_home;
-    bool m_chineseQtTexts = false;
 
     // Runs one step of a row: "click NAME", "pick BOX ITEM", "type BOX TEXT", "paste BOX N" (N
     // characters), "arrive BYTES" (percent-encoded), "arrive* N" (N bytes), "drain", "lose",
@@ -216,7 +213,6 @@ private Q_SLOTS:
             m_home.filePath(u"readonly"_s), QFile::ReadOwner | QFile::ExeOwner));
         CodePage::setSystemOverride("GBK");
         qputenv("TZ", "CST-8"); // a stamp taken in UTC would slide into the next year
-        m_chineseQtTexts = installChineseQtTexts(); // as the program does
     }
 
     void init()
@@ -494,17 +490,6 @@ private Q_SLOTS:
             QCOMPARE(row + u' ' + shown.pixelColor(widget->mapTo(window.get(), at)).name(),
                 row + u' ' + wanted.name());
         }
-    }
-
-    // Message A's buttons, and Qt's texts in the send box's menu, read as the window does.
-    void qtTextsInChinese()
-    {
-        if (!m_chineseQtTexts)
-            QSKIP("Qt's translations (qt6-translations-l10n) are not installed");
-        QMessageBox box(QMessageBox::Warning, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
-        QCOMPARE(
-            box.button(QMessageBox::Ok)->text() + u'/' + box.button(QMessageBox::Cancel)->text(),
-            u"确定/取消"_s);
     }
 
     // Ticks in the locale's form: the C locale's, 24-hour.
