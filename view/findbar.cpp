@@ -59,6 +59,7 @@ FindBar::FindBar(ReceiveView* view)
     m_case->setObjectName(QStringLiteral("findCase"));
     m_status->setObjectName(QStringLiteral("findStatus"));
     m_edit->setPlaceholderText(QStringLiteral("查找"));
+    m_edit->setAccessibleName(QStringLiteral("查找"));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
