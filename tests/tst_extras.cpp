@@ -13,7 +13,9 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableWidget>
@@ -97,6 +99,18 @@ class ExtrasTest : public QObject, WindowFixture {
         return lines;
     }
 
+    // What a reader hears of a control: the label that names it, or its own name; a setting box's
+    // value is no name.
+    static QString heard(QWidget* widget)
+    {
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(widget);
+        const auto labels = item->relations(QAccessible::Label);
+        const QString name
+            = (labels.isEmpty() ? item : labels.first().first)->text(QAccessible::Name);
+        return item->role() == QAccessible::ComboBox && name == item->text(QAccessible::Value)
+            ? QString()
+            : name;
+    }
     void sendRow(QTableWidget* table, int row) const
     {
         QTest::mouseClick(table->cellWidget(row, CommandWindow::Send), Qt::LeftButton);
@@ -474,6 +488,58 @@ private Q_SLOTS:
         QCOMPARE(shown("LblSequence"), u"正在循环发送：第 1 条"_s);
         click("CmdSwitch");
         QTRY_COMPARE(shown("CmdSequence"), u"循环发送"_s);
+    }
+
+    // 快捷发送 for a reader: every control it can reach is named, a row's by its number, which
+    // follows a removal above it; the sequence's state is a status whose words change at most
+    // once a second while the rows move twenty times a second.
+    void commandWindowForReaders()
+    {
+        start();
+        QTableWidget* table
+            = import(CommandList::write({ { {}, u"A"_s, false, LineEnding::None, 50 },
+                { {}, u"B"_s, false, LineEnding::None, 50 } }));
+        QStringList unnamed;
+        for (QWidget* widget : table->window()->findChildren<QWidget*>()) {
+            if (widget->focusPolicy() != Qt::NoFocus && widget->isVisible()
+                && widget->objectName() != u"qt_spinbox_lineedit"_s && heard(widget).isEmpty())
+                unnamed << QString::fromLatin1(widget->metaObject()->className());
+        }
+        QCOMPARE(unnamed, QStringList());
+        QCOMPARE(heard(table), u"快捷发送列表"_s);
+
+        // The words a reader is told, looked at as the rows go by: they change, never twice within
+        // a second.
+        QWidget* status = control("LblSequence");
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(reader->role(), QAccessible::StatusBar);
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> changes;
+        QString told = heard(status);
+        QStringList rows;
+        click("CmdSequence");
+        QVERIFY(QTest::qWaitFor([&] {
+            rows << shown("LblSequence");
+            if (heard(status) != std::exchange(told, heard(status)))
+                changes << clock.elapsed();
+            return changes.size() >= 2;
+        }));
+        click("CmdSequence");
+        rows.removeDuplicates();
+        QCOMPARE(rows, QStringList({ u"正在循环发送：第 1 条"_s, u"正在循环发送：第 2 条"_s }));
+        QVERIFY2(
+            changes[1] - changes[0] >= 950, qPrintable(QString::number(changes[1] - changes[0])));
+        QVERIFY(told.startsWith(u"正在循环发送：第 "_s));
+        QTRY_COMPARE(heard(status), u"没有在循环发送"_s);
+
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+            table->visualItemRect(table->item(0, CommandWindow::Content)).center());
+        click("CmdRemoveCommand");
+        QCOMPARE(heard(table->cellWidget(0, CommandWindow::Ending)->findChild<QComboBox*>()) + u'|'
+                + heard(table->cellWidget(0, CommandWindow::Delay)) + u'|'
+                + heard(table->cellWidget(0, CommandWindow::Send)),
+            u"第 1 条的结尾|第 1 条的延时 (ms)|发送第 1 条"_s);
     }
 
     // An import asks before it replaces rows; a file that is no list, or too large to be one, is
