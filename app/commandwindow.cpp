@@ -115,8 +115,14 @@ CommandWindow::CommandWindow(QWidget* parent)
     buttons->addWidget(m_sequence);
     button("CmdImport", QStringLiteral("导入…"), [this] { Q_EMIT importAsked(); });
     button("CmdExport", QStringLiteral("导出…"), [this] { Q_EMIT exportAsked(); });
-    connect(m_sequence, &QPushButton::clicked, this, [this](bool on) {
-        m_sequence->setChecked(!on); // shown as the sequence's state, not the click's
+    // Toggled, not clicked: a screen reader's Toggle action toggles without a click.
+    connect(m_sequence, &QPushButton::toggled, this, [this](bool on) {
+        if (m_showingSequence)
+            return;
+        // Shown as the sequence's state, not the click's.
+        const bool showing = std::exchange(m_showingSequence, true);
+        m_sequence->setChecked(!on);
+        m_showingSequence = showing;
         Q_EMIT sequenceAsked(on);
     });
     connect(m_table, &QTableWidget::itemChanged, this, [this] {
@@ -154,7 +160,10 @@ void CommandWindow::addRow(const Command& command)
         ending->addItem(lineEndingName(each));
     ending->setCurrentIndex(int(command.ending));
     ending->setToolTip(QStringLiteral("只加在文本发送之后，十六进制发送不加"));
-    connect(ending, &QComboBox::currentIndexChanged, this, [this] { Q_EMIT edited(); });
+    connect(ending, &QComboBox::currentIndexChanged, this, [this, endingCell](int index) {
+        describeCell(endingCell, Ending, lineEndingName(LineEnding(index)));
+        Q_EMIT edited();
+    });
     auto* endingWords = new QLabel(endingCell);
     endingWords->hide();
     endingWords->setBuddy(ending);
@@ -165,12 +174,36 @@ void CommandWindow::addRow(const Command& command)
     auto* delay = new QSpinBox;
     delay->setRange(0, Command::longestDelayMs);
     delay->setValue(command.delayMs);
-    connect(delay, &QSpinBox::valueChanged, this, [this] { Q_EMIT edited(); });
+    connect(delay, &QSpinBox::valueChanged, this, [this, delay](int ms) {
+        describeCell(delay, Delay, QStringLiteral("%1 ms").arg(ms));
+        Q_EMIT edited();
+    });
     m_table->setCellWidget(row, Delay, delay);
     auto* send = new QPushButton(QStringLiteral("发送"));
     connect(send, &QPushButton::clicked, this, [this, send] { Q_EMIT sendRow(rowOf(send)); });
     m_table->setCellWidget(row, Send, send);
+    describeCell(endingCell, Ending, lineEndingName(command.ending));
+    describeCell(delay, Delay, QStringLiteral("%1 ms").arg(command.delayMs));
+    describeCell(send, Send, send->text());
     nameRow(row);
+    m_filling = filling;
+}
+
+// A reader going through the table's cells is told what a cell's control shows; the cell's own
+// item stays out of sight under the control.
+void CommandWindow::describeCell(QWidget* cellWidget, int column, const QString& words)
+{
+    const int row = rowOf(cellWidget);
+    if (row < 0)
+        return;
+    const bool filling = std::exchange(m_filling, true);
+    QTableWidgetItem* item = m_table->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        m_table->setItem(row, column, item);
+    }
+    item->setData(Qt::AccessibleTextRole, words);
     m_filling = filling;
 }
 
@@ -235,7 +268,9 @@ void CommandWindow::moveRow(int by)
 
 void CommandWindow::showSequence(int row, bool waiting)
 {
+    const bool showing = std::exchange(m_showingSequence, true);
     m_sequence->setChecked(row >= 0);
+    m_showingSequence = showing;
     m_sequence->setText(row >= 0 ? QStringLiteral("停止循环") : QStringLiteral("循环发送"));
     if (row < 0)
         m_state->showState(QString());

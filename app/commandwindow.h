@@ -46,9 +46,11 @@ private:
     int rowOf(const QWidget* cellWidget) const;
     // What a reader hears of a row's controls names its number, which moves with the rows above.
     void nameRow(int row);
+    void describeCell(QWidget* cellWidget, int column, const QString& words);
 
     QTableWidget* m_table;
     QPushButton* m_sequence;
     SequenceStatus* m_state;
     bool m_filling = false; // a fill is no edit
+    bool m_showingSequence = false; // the button shows the sequence's state: no user's toggle
 };

@@ -507,6 +507,13 @@ private Q_SLOTS:
         }
         QCOMPARE(unnamed, QStringList());
         QCOMPARE(heard(table), u"快捷发送列表"_s);
+        // Going through the table's cells, a reader is told what the controls in them show.
+        QAccessibleTableInterface* cells
+            = QAccessible::queryAccessibleInterface(table)->tableInterface();
+        QStringList row;
+        for (int column = 0; column < CommandWindow::Columns; ++column)
+            row << cells->cellAt(1, column)->text(QAccessible::Name);
+        QCOMPARE(row.join(u'|'), u"|B||无|50 ms|发送"_s);
 
         // The words a reader is told, looked at as the rows go by: they change, never twice within
         // a second.
@@ -518,7 +525,10 @@ private Q_SLOTS:
         QList<qint64> changes;
         QString told = heard(status);
         QStringList rows;
-        click("CmdSequence");
+        // Started as a reader starts it, with the button's Toggle action; stopped with a click.
+        QAccessibleInterface* button
+            = QAccessible::queryAccessibleInterface(control("CmdSequence"));
+        button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         QVERIFY(QTest::qWaitFor([&] {
             rows << shown("LblSequence");
             if (heard(status) != std::exchange(told, heard(status)))
