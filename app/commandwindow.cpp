@@ -58,9 +58,7 @@ private:
         if (words == accessibleName())
             return;
         m_told.start();
-        setAccessibleName(words);
-        QAccessibleEvent told(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&told);
+        setAccessibleName(words); // which tells a reader that listens
     }
 
     QElapsedTimer m_told;
