@@ -276,35 +276,6 @@ private Q_SLOTS:
             shown = u"%1…%2"_s.arg(shown.size()).arg(shown.right(shown.endsWith(u'\n') ? 16 : 4));
         QCOMPARE(u"%1|%2|%3"_s.arg(shown, last.count).arg(clears), expected);
     }
-
-    void autoSend_data()
-    {
-        // The window's rows cover a closed port and a running send.
-        QTest::addColumn<QString>("period");
-        QTest::addColumn<QString>("expected"); // untick | message | timer period | state
-        QTest::newRow("zero is silent") << u"0"_s << u"0||0|2"_s;
-        QTest::newRow("negative: silent, timer left") << u"-5"_s << u"0||-|2"_s;
-        QTest::newRow("past 32 bits: silent, timer left") << u"99999999999"_s << u"0||-|2"_s;
-    }
-
-    void autoSend()
-    {
-        QFETCH(QString, period);
-        QFETCH(QString, expected);
-        AutoSend autoSend;
-        const AutoSend::Start start = autoSend.ticked(true, period);
-        QCOMPARE(
-            u"%1|%2|%3|%4"_s.arg(start.untick)
-                .arg(start.message.text, start.period ? QString::number(*start.period) : u"-"_s)
-                .arg(int(autoSend.state())),
-            expected);
-        autoSend.unticked();
-        QCOMPARE(autoSend.state(), AutoSend::State::Off);
-        // Each tick: an empty box stops sending, a closed port skips the send.
-        QCOMPARE(autoSend.tick(true, true), AutoSend::Tick::Stop);
-        QCOMPARE(autoSend.tick(false, false), AutoSend::Tick::Skip);
-        QCOMPARE(autoSend.tick(false, true), AutoSend::Tick::Send);
-    }
 };
 
 QTEST_GUILESS_MAIN(SessionTest)
