@@ -15,6 +15,7 @@
 namespace {
 
 constexpr double none = std::numeric_limits<double>::quiet_NaN();
+constexpr double gap = std::numeric_limits<double>::infinity();
 
 // Shortest text that reads back as the same double.
 QString exact(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
@@ -102,8 +103,10 @@ void PlotSeries::add(double seconds, const PlotLines::Values& values)
     for (qsizetype k = 0; k < count; ++k) {
         if (series[k] < 0)
             continue;
-        m_values[size_t(series[k])][slot] = values[k].value;
-        m_latest[size_t(series[k])] = values[k].value;
+        const double value = values[k].value;
+        m_values[size_t(series[k])][slot] = std::isfinite(value) ? value : gap;
+        if (std::isfinite(value))
+            m_latest[size_t(series[k])] = value;
     }
     ++m_added;
     ++m_revision;
@@ -170,6 +173,14 @@ void PlotSeries::decimated(
         const double y = column[at(k)];
         if (std::isnan(y))
             continue;
+        if (y == gap) {
+            flush();
+            firstK = -1;
+            bucket = std::numeric_limits<qint64>::min();
+            if (!points.isEmpty() && !std::isnan(points.constLast().y()))
+                points.append(QPointF(x(axis, k), none));
+            continue;
+        }
         const qint64 here = width > 0 ? qint64(std::floor((x(axis, k) - from) / width)) : k;
         if (here != bucket) {
             flush();
@@ -201,7 +212,7 @@ bool PlotSeries::writeCsv(QIODevice& out) const
         text += QString::number(m_seconds[at(k)], 'f', 6);
         for (const auto& column : m_values) {
             text += u',';
-            if (const double value = column[at(k)]; !std::isnan(value))
+            if (const double value = column[at(k)]; std::isfinite(value))
                 text += exact(value);
         }
         text += u'\n';

@@ -3,6 +3,8 @@
 
 #include "plot/plotwindow.h"
 
+#include "plot/plotscale.h"
+
 #include "platform/platform.h"
 #include "port/serialcomponent.h"
 
@@ -62,22 +64,27 @@ public:
     {
     }
     QRectF boundingRect() const override { return m_chart->plotArea(); }
-    // Mapped here, with the plot area and ranges the chart has at the paint.
+    // Mapped here, with the plot area and ranges the chart has at the paint. A point whose y is
+    // NaN is a gap: the curve breaks there.
     void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
     {
         const QRectF plot = m_chart->plotArea();
-        if (m_x->max() <= m_x->min() || m_y->max() <= m_y->min())
-            return;
-        const double xScale = plot.width() / (m_x->max() - m_x->min());
-        const double yScale = plot.height() / (m_y->max() - m_y->min());
+        const PlotScale x(m_x->min(), m_x->max());
+        const PlotScale y(m_y->min(), m_y->max());
         painter->setClipRect(plot);
         for (qsizetype series = 0; series < curves.size(); ++series) {
-            const QList<QPointF>& points = curves[series];
-            m_line.resize(points.size());
-            for (qsizetype k = 0; k < points.size(); ++k)
-                m_line[k] = QPointF(plot.left() + (points[k].x() - m_x->min()) * xScale,
-                    plot.bottom() - (points[k].y() - m_y->min()) * yScale);
             painter->setPen(QPen(QColor(curveColours[series]), 0));
+            const QList<QPointF>& points = curves[series];
+            m_line.clear();
+            for (const QPointF& point : points) {
+                if (std::isnan(point.y())) {
+                    painter->drawPolyline(m_line);
+                    m_line.clear();
+                    continue;
+                }
+                m_line.append(QPointF(plot.left() + x.fraction(point.x()) * plot.width(),
+                    plot.bottom() - y.fraction(point.y()) * plot.height()));
+            }
             painter->drawPolyline(m_line);
         }
     }
@@ -95,15 +102,6 @@ private:
     const QValueAxis* m_y;
     QPolygonF m_line;
 };
-
-// Round steps (1, 2 or 5 times a power of ten) for about four intervals over the span.
-static double niceStep(double span)
-{
-    const double raw = span / 4;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double ratio = raw / magnitude;
-    return (ratio < 1.5 ? 1 : ratio < 3 ? 2 : ratio < 7 ? 5 : 10) * magnitude;
-}
 
 // The chart, with the mouse doing what a plot's user expects: a dragged rectangle or the wheel
 // zooms, a double click goes back, the pointer's position is reported for the values under it.
@@ -414,7 +412,7 @@ void PlotWindow::drawFrame()
         }
         m_series.decimated(points, series, along, from, to, columns);
         for (const QPointF& point : std::as_const(points)) {
-            if (point.x() >= from && point.x() <= to) {
+            if (point.x() >= from && point.x() <= to && !std::isnan(point.y())) {
                 low = std::min(low, point.y());
                 high = std::max(high, point.y());
             }
@@ -427,19 +425,12 @@ void PlotWindow::drawFrame()
         low = m_zoom->top();
         high = m_zoom->bottom();
     } else {
-        if (low > high) {
-            low = 0;
-            high = 1;
-        } else if (low == high) {
-            low -= std::max(1.0, std::abs(low) * 0.05);
-            high += std::max(1.0, std::abs(high) * 0.05);
-        }
         // Round ends, so the axis (and its labels, costly to lay out) change only when the
         // curves outgrow them.
-        const double step = niceStep(high - low);
-        low = std::floor(low / step) * step;
-        high = std::ceil(high / step) * step;
-        m_y->setTickCount(int(std::lround((high - low) / step)) + 1);
+        const PlotScale fitted = PlotScale::fit(low, high);
+        low = fitted.low();
+        high = fitted.high();
+        m_y->setTickCount(fitted.ticks(4).count);
     }
     m_x->setRange(from, to);
     m_y->setRange(low, high);
@@ -455,7 +446,8 @@ std::optional<std::pair<double, double>> PlotWindow::fixedY() const
     bool highOk = false;
     const double low = m_low->text().trimmed().toDouble(&lowOk);
     const double high = m_high->text().trimmed().toDouble(&highOk);
-    if (!m_fixed->isChecked() || !lowOk || !highOk || !(low < high))
+    if (!m_fixed->isChecked() || !lowOk || !highOk || !(low < high) || !std::isfinite(low)
+        || !std::isfinite(high))
         return std::nullopt;
     return std::make_pair(low, high);
 }
@@ -484,12 +476,18 @@ void PlotWindow::zoomTo(const QRectF& area)
     const QRectF plot = m_chart->plotArea();
     if (plot.width() <= 0 || plot.height() <= 0)
         return;
+    const PlotScale x(m_x->min(), m_x->max());
+    const PlotScale y(m_y->min(), m_y->max());
     const auto valueAt = [&](const QPointF& at) {
-        return QPointF(
-            m_x->min() + (at.x() - plot.left()) / plot.width() * (m_x->max() - m_x->min()),
-            m_y->max() - (at.y() - plot.top()) / plot.height() * (m_y->max() - m_y->min()));
+        return QPointF(x.at((at.x() - plot.left()) / plot.width()),
+            y.at((plot.bottom() - at.y()) / plot.height()));
     };
-    m_zoom = QRectF(valueAt(area.topLeft()), valueAt(area.bottomRight())).normalized();
+    const QRectF zoom = QRectF(valueAt(area.topLeft()), valueAt(area.bottomRight())).normalized();
+    // Zoomed in or out as far as a double goes, the view stays where it is.
+    if (!PlotScale::usable(zoom.left(), zoom.right())
+        || !PlotScale::usable(zoom.top(), zoom.bottom()))
+        return;
+    m_zoom = zoom;
     m_viewChanged = true;
     scheduleFrame();
 }
@@ -510,7 +508,8 @@ void PlotWindow::hover(const QPointF& at)
         m_hoverBox->hide();
         return;
     }
-    const double x = m_x->min() + (at.x() - plot.left()) / plot.width() * (m_x->max() - m_x->min());
+    const PlotScale scale(m_x->min(), m_x->max());
+    const double x = scale.at((at.x() - plot.left()) / plot.width());
     qsizetype k = std::min(m_series.within(along, x, x).first, m_series.size() - 1);
     if (k > 0 && std::abs(m_series.x(along, k - 1) - x) < std::abs(m_series.x(along, k) - x))
         --k;
@@ -520,12 +519,11 @@ void PlotWindow::hover(const QPointF& at)
     };
     for (int series = 0; series < m_series.seriesCount(); ++series) {
         const double value = m_series.value(series, k);
-        if (series < m_curves.size() && m_curves[series]->isVisible() && !std::isnan(value))
+        if (series < m_curves.size() && m_curves[series]->isVisible() && std::isfinite(value))
             lines << m_series.name(series) + QStringLiteral(": ") + shortNumber(value);
     }
     m_hoverText->setText(lines.join(u'\n'));
-    const double lineX = plot.left()
-        + (m_series.x(along, k) - m_x->min()) / (m_x->max() - m_x->min()) * plot.width();
+    const double lineX = plot.left() + scale.fraction(m_series.x(along, k)) * plot.width();
     m_hoverLine->setLine(lineX, plot.top(), lineX, plot.bottom());
     const QRectF text = m_hoverText->boundingRect().adjusted(-4, -2, 4, 2);
     QPointF corner = at + QPointF(12, 12);
