@@ -27,8 +27,7 @@ arch=$(dpkg --print-architecture)
 [ "$(field Architecture)" = "$arch" ] || fail "architecture $(field Architecture), expected $arch"
 [ "$(basename "$deb")" = "portlark_${version}_${arch}.deb" ] || fail "file name $(basename "$deb")"
 depends=$(field Depends)
-for needed in fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 \
-    libqt6charts6 libc6; do
+for needed in fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libc6; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 field Description | grep -q -P '\p{Han}' || fail "the description has no Chinese line"

@@ -26,6 +26,7 @@ public:
     static bool usable(double low, double high);
     // The scale of [low, high] as it is; a range that is not usable is 0 to 1.
     PlotScale(double low, double high);
+    PlotScale() = default;
 
     double low() const { return m_low; }
     double high() const { return m_high; }
