@@ -6,14 +6,22 @@
 #include "plot/plotscale.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QRubberBand>
+#include <QStaticText>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <utility>
+
+#ifdef PORTLARK_PLOT_QCUSTOMPLOT
+class QCustomPlot;
+class QCPItemStraightLine;
+class QCPItemText;
+#endif
 
 // The plot's picture, painted in one pass: the axes with round ticks and a grid, the curves, the
 // legend on the right and the values under the pointer. The window hands it each frame's scales
@@ -83,6 +91,9 @@ protected:
 private:
     QString entryText(int curve) const;
     void layOut();
+    void refresh();
+    void drawLabel(
+        QPainter& painter, const QRectF& box, Qt::Alignment align, const QString& text) const;
     void paintAxes(QPainter& painter) const;
     void paintCurves(QPainter& painter);
     void paintLegend(QPainter& painter) const;
@@ -99,12 +110,20 @@ private:
     QRectF m_area;
     int m_legendWidth = 0; // grows with the widest entry, so the plot does not shift each frame
     QPolygonF m_line; // reused from frame to frame
+    mutable QHash<QString, QStaticText> m_labels;
 
     QRubberBand m_band { QRubberBand::Rectangle, this };
     QPoint m_origin;
     QPoint m_pointer { -1, -1 }; // outside: no hover
     double m_hoverX = 0;
     QStringList m_hoverLines;
+
+#ifdef PORTLARK_PLOT_QCUSTOMPLOT
+    QCustomPlot* library();
+    QCustomPlot* m_qcp = nullptr;
+    QCPItemStraightLine* m_hoverLine = nullptr;
+    QCPItemText* m_hoverText = nullptr;
+#endif
 
     int m_current = -1;
     QStringList m_spoken;

@@ -69,6 +69,11 @@ PlotScale::Ticks PlotScale::ticks(int intervals) const
 
 double PlotScale::Ticks::at(int k) const { return held((first / 2 + k * (step / 2)) * 2); }
 
+PlotScale::Pixels PlotScale::pixels(double from, double to) const
+{
+    return { from, m_low / 2, (to - from) / halfSpan(m_low, m_high) };
+}
+
 double PlotScale::fraction(double value) const
 {
     return (value / 2 - m_low / 2) / halfSpan(m_low, m_high);

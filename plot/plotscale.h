@@ -32,6 +32,14 @@ public:
     double high() const { return m_high; }
     // Round ticks within the range, about `intervals` between the ends.
     Ticks ticks(int intervals) const;
+    // The way from a value to a pixel, low at `from` and high at `to` (which may be the smaller).
+    struct Pixels {
+        double from;
+        double halfLow;
+        double perHalf;
+        double operator()(double value) const { return from + (value / 2 - halfLow) * perHalf; }
+    };
+    Pixels pixels(double from, double to) const;
     // Where the value stands between the ends: 0 at low, 1 at high.
     double fraction(double value) const;
     // The value at that fraction, held within what a double can hold.
