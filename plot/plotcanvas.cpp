@@ -169,15 +169,17 @@ void PlotCanvas::leaveEvent(QEvent*) { hoverAt(QPoint(-1, -1)); }
 void PlotCanvas::keyPressEvent(QKeyEvent* event)
 {
     const int last = int(curves.size()) - 1;
+    if (last < 0)
+        return QWidget::keyPressEvent(event);
     switch (event->key()) {
     case Qt::Key_Up:
-        setCurrent(std::max(0, m_current - 1));
+        setCurrent(std::clamp(m_current - 1, 0, last));
         break;
     case Qt::Key_Down:
         setCurrent(std::min(last, m_current + 1));
         break;
     case Qt::Key_Space:
-        if (m_current >= 0)
+        if (m_current >= 0 && m_current <= last)
             toggleCurve(m_current);
         break;
     default:

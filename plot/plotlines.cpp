@@ -56,7 +56,8 @@ bool leadingNumber(QStringView field, double& value)
     const bool negative = end < size && field[end] == u'-';
     if (end < size && (field[end] == u'-' || field[end] == u'+'))
         ++end;
-    if (nonFiniteWord(field.sliced(end), value)) {
+    if (end < size && !isDigit(field[end]) && field[end] != u'.'
+        && nonFiniteWord(field.sliced(end), value)) {
         value = negative ? -value : value;
         return true;
     }

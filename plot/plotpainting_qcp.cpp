@@ -19,7 +19,6 @@ QCustomPlot* PlotCanvas::library()
     m_qcp->setFocusPolicy(Qt::NoFocus);
     m_qcp->setGeometry(rect());
     m_qcp->setNotAntialiasedElements(QCP::aeAll);
-    m_qcp->setPlottingHint(QCP::phFastPolylines, true);
     m_qcp->xAxis->setNumberFormat(QStringLiteral("f"));
     m_qcp->yAxis->setNumberFormat(QStringLiteral("g"));
     m_qcp->yAxis->setNumberPrecision(6);

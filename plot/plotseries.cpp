@@ -152,11 +152,16 @@ void PlotSeries::decimated(
     first = std::max<qsizetype>(0, first - 1);
     end = std::min(m_size, end + 1);
     const std::vector<double>& column = m_values[size_t(series)];
-    const double width = columns > 0 && to > from ? (to - from) / columns : 0;
+    const double perColumn = columns > 0 && to > from ? columns / (to - from) : 0;
+    // x(), without its call for every sample of a large ring.
+    const bool bySample = axis == Axis::Samples;
+    const double firstSample = double(m_added - m_size);
+    const auto xAt
+        = [&](qsizetype k) { return bySample ? firstSample + double(k) : m_seconds[at(k)]; };
 
     qint64 bucket = std::numeric_limits<qint64>::min();
     qsizetype firstK = -1, lowK = -1, highK = -1, lastK = -1;
-    const auto point = [&](qsizetype k) { return QPointF(x(axis, k), column[at(k)]); };
+    double low = 0, high = 0;
     const auto flush = [&] {
         if (firstK < 0)
             return;
@@ -165,7 +170,7 @@ void PlotSeries::decimated(
         qsizetype previous = -1;
         for (const qsizetype k : kept) {
             if (k != previous)
-                points.append(point(k));
+                points.append(QPointF(xAt(k), column[at(k)]));
             previous = k;
         }
     };
@@ -178,20 +183,30 @@ void PlotSeries::decimated(
             firstK = -1;
             bucket = std::numeric_limits<qint64>::min();
             if (!points.isEmpty() && !std::isnan(points.constLast().y()))
-                points.append(QPointF(x(axis, k), none));
+                points.append(QPointF(xAt(k), none));
             continue;
         }
-        const qint64 here = width > 0 ? qint64(std::floor((x(axis, k) - from) / width)) : k;
+        // The pixel column; what lies outside the range shares one column each side.
+        const double offset = (xAt(k) - from) * perColumn;
+        const qint64 here = perColumn <= 0 ? k
+            : offset < 0                   ? -1
+            : offset >= columns            ? columns
+                                           : qint64(offset);
         if (here != bucket) {
             flush();
             bucket = here;
             firstK = lowK = highK = lastK = k;
+            low = high = y;
             continue;
         }
-        if (y < column[at(lowK)])
+        if (y < low) {
             lowK = k;
-        if (y > column[at(highK)])
+            low = y;
+        }
+        if (y > high) {
             highK = k;
+            high = y;
+        }
         lastK = k;
     }
     flush();

@@ -74,6 +74,8 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     m_pause->setObjectName(QStringLiteral("PlotPause"));
     m_canvas->setObjectName(QStringLiteral("PlotChart"));
     m_canvas->setAccessibleName(QStringLiteral("曲线"));
+    m_canvas->setAccessibleDescription(
+        QStringLiteral("图例中每条曲线的名称和最新值；上下键选择曲线，空格键隐藏或显示"));
     for (QLineEdit* edit : { m_low, m_high, m_prefix })
         edit->setMaximumWidth(70);
     auto* clear = new QPushButton(QStringLiteral("清除"));
