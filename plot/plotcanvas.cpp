@@ -54,7 +54,7 @@ void PlotCanvas::setScales(const PlotScale& x, const PlotScale& y, bool seconds)
         const qint64 since = m_spokenAt.isValid() ? m_spokenAt.elapsed() : spokenMs;
         m_spokenLater.start(int(std::max<qint64>(0, spokenMs - since)));
     }
-    refresh();
+    update();
 }
 
 void PlotCanvas::clear()
@@ -82,7 +82,7 @@ void PlotCanvas::hoverAt(const QPoint& pos)
     if (m_area.contains(pos) && describe)
         std::tie(m_hoverX, m_hoverLines)
             = describe(m_x.at((pos.x() - m_area.left()) / m_area.width()));
-    refresh();
+    update();
 }
 
 void PlotCanvas::mousePressEvent(QMouseEvent* event)
@@ -97,7 +97,6 @@ void PlotCanvas::mousePressEvent(QMouseEvent* event)
         m_origin = pos;
         m_band.setGeometry(QRect(m_origin, QSize()));
         m_band.show();
-        m_band.raise();
     }
 }
 
@@ -196,7 +195,7 @@ void PlotCanvas::focusInEvent(QFocusEvent* event)
 void PlotCanvas::setCurrent(int curve)
 {
     m_current = curve;
-    refresh();
+    update();
     if (curve >= 0 && curve < m_spoken.size() && hasFocus()) {
         QAccessibleEvent focus(this, QAccessible::Focus);
         focus.setChild(curve);

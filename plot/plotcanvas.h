@@ -17,12 +17,6 @@
 #include <functional>
 #include <utility>
 
-#ifdef PORTLARK_PLOT_QCUSTOMPLOT
-class QCustomPlot;
-class QCPItemStraightLine;
-class QCPItemText;
-#endif
-
 // The plot's picture, painted in one pass: the axes with round ticks and a grid, the curves, the
 // legend on the right and the values under the pointer. The window hands it each frame's scales
 // and the curves' points, already thinned, in values; the canvas maps them to pixels as it paints.
@@ -91,7 +85,6 @@ protected:
 private:
     QString entryText(int curve) const;
     void layOut();
-    void refresh();
     void drawLabel(
         QPainter& painter, const QRectF& box, Qt::Alignment align, const QString& text) const;
     void paintAxes(QPainter& painter) const;
@@ -117,13 +110,6 @@ private:
     QPoint m_pointer { -1, -1 }; // outside: no hover
     double m_hoverX = 0;
     QStringList m_hoverLines;
-
-#ifdef PORTLARK_PLOT_QCUSTOMPLOT
-    QCustomPlot* library();
-    QCustomPlot* m_qcp = nullptr;
-    QCPItemStraightLine* m_hoverLine = nullptr;
-    QCPItemText* m_hoverText = nullptr;
-#endif
 
     int m_current = -1;
     QStringList m_spoken;

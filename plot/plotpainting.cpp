@@ -178,5 +178,3 @@ void PlotCanvas::paintHover(QPainter& painter) const
 }
 
 void PlotCanvas::resizeEvent(QResizeEvent*) { layOut(); }
-
-void PlotCanvas::refresh() { update(); }
