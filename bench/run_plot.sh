@@ -7,7 +7,7 @@
 #   bench/run_plot.sh [SECONDS] [LABEL=BENCH_PLOT_BINARY ...]
 #
 # Each rated feed runs SECONDS (default 10) three times (PORTLARK_RATE_REPEATS) and the run with
-# the median CPU is shown. With no binary it builds build-release and measures its bench_plot;
+# the median CPU is shown; the filled ring of 1,000,000 samples as often, with the median frame. With no binary it builds build-release and measures its bench_plot;
 # with several (say before=... after=...) they take turns at each run, so that all see the machine
 # as busy as the others do, and each has a column. The load average is printed before and after:
 # compare only the columns of one run.
@@ -89,8 +89,16 @@ for feed in "1000 8" "20000 4"; do
 done
 memory="| N = 1,000,000, 4 series, filled flat out: memory above base (bound 1.2 x 4 x N x 16 B) |"
 frames="| frame median, longest |"
+declare -A runs=()
+for _ in $(seq "$repeats"); do
+    for i in "${!binaries[@]}"; do
+        runs[$i]+="$(measure "${binaries[$i]}" --points 1000000 --values 4)"$'\n'
+    done
+done
 for i in "${!binaries[@]}"; do
-    r=$(measure "${binaries[$i]}" --points 1000000 --values 4)
+    # The run with the median frame time.
+    r=$(while read -r line; do echo "$(field median "$line") $line"; done <<<"${runs[$i]%$'\n'}" \
+        | sort -g | sed -n "$(((repeats + 1) / 2))p" | cut -d' ' -f2-)
     memory+=$(printf ' %.1f MiB (%.1f MiB) |' "$(field mib "$r")" "$(field bound "$r")")
     frames+=$(printf ' %.1f ms, %.1f ms |' "$(field median "$r")" "$(field longest "$r")")
 done
