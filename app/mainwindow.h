@@ -3,9 +3,15 @@
 
 #pragma once
 
-// The main window is the whole program as the user sees it. mainwindow.cpp builds every control
-// at its fixed place; the event handlers are grouped by subsystem in app/window_*.cpp. Handlers
-// are shims: they read controls, call the widget-free rules of portlark_core and write controls.
+// The main window is the whole program as the user sees it. Its fixed form, every control's
+// kind, name, place in pixels, caption, font, colours and the tab order, is app/mainwindow.ui (it
+// opens in Qt Designer); CMake's AUTOUIC makes it Ui::MainWindow, whose control pointers the
+// window inherits, so code names each control as the design does. buildControls() in
+// mainwindow.cpp adds what a form cannot say: the font family found at run time, the setting
+// boxes' narrow style, the reader names of their text fields and the timers; the form's own kinds
+// of control are in app/formwidgets.h. The event handlers are grouped by subsystem in
+// app/window_*.cpp. Handlers are shims: they read controls, call the widget-free rules of
+// portlark_core and write controls.
 // The rules live once each, outside any widget: PortSession (port/portsession.h) opens, re-opens
 // and closes the port and says what the status line, switch and lamp show; ByteCounters
 // (receive/counters.h) holds the counts and the auto-clear mark; ReceivePath
@@ -27,6 +33,7 @@
 #include "receive/counters.h"
 #include "receive/receivepath.h"
 #include "send/sendpath.h"
+#include "ui_mainwindow.h"
 
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -34,20 +41,12 @@
 #include <QWidget>
 #include <functional>
 
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
 class QTimer;
 class SerialComponent;
 class IntervalTimer;
-class ReceiveView;
 class HelpWindow;
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, private Ui::MainWindow {
     Q_OBJECT
 public:
     // Builds every control, then runs Form_Load. The platform pieces must outlive the window.
@@ -86,7 +85,11 @@ private:
     Dialogs::Answer showMessage(const Message& message);
     void showPort(const PortView& view);
     void showArrival(const Arrival& arrival);
-    void showSent(const QByteArray& bytes, bool file);
+    void showSent(const QByteArray& bytes, bool file, bool hex);
+    Moment moment(qint64 steadyNs) const
+    {
+        return { steadyNs, m_platform.clock->wallMsAt(steadyNs) };
+    }
     void showReceivedCount();
 
     // Start-up and shutdown (app/mainwindow.cpp)
@@ -111,7 +114,7 @@ private:
     void MSComm_DeviceReturned(); // the lost device is back: the port re-opens by itself
 
     // Receive path (app/window_receive.cpp, app/window_save.cpp)
-    void MSComm_OnComm(int commEvent, const QByteArray& received);
+    void MSComm_OnComm(int commEvent, const QByteArray& received, qint64 atNs);
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
     void CountSentText();
@@ -132,57 +135,7 @@ private:
     SerialComponent* MSComm = nullptr;
     std::function<void()> m_endProgram;
 
-    // Controls, named as the user-facing design names them.
-    QFrame* Frame1 = nullptr;
-    QLabel* Label4 = nullptr;
-    QComboBox* CboCom = nullptr;
-    QLabel* Label5 = nullptr;
-    QComboBox* CboBaudrate = nullptr;
-    QLabel* Label6 = nullptr;
-    QComboBox* CboParitybit = nullptr;
-    QLabel* Label7 = nullptr;
-    QComboBox* CboDatabit = nullptr;
-    QLabel* Label8 = nullptr;
-    QComboBox* CboStopbit = nullptr;
-    QLabel* ImgSwitchOn = nullptr;
-    QLabel* ImgSwitchOff = nullptr;
-    QPushButton* CmdSwitch = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* LblReceive = nullptr;
-    ReceiveView* TxtReceive = nullptr;
-    QPushButton* CmdClearReceive = nullptr;
-    QPushButton* CmdStopdisp = nullptr;
-    QCheckBox* ChkAutoClear = nullptr;
-    QLabel* LblArtoclear = nullptr;
-    QCheckBox* ChkHexReceive = nullptr;
-    QLabel* Label10 = nullptr;
-    QPushButton* CmdSaveDisp = nullptr;
-    QPushButton* CmdAmend = nullptr;
-    QLineEdit* TxtSavePath = nullptr;
-    QLabel* LblNowTime = nullptr;
-    QLabel* LblNewDate = nullptr;
-    QPushButton* CmdClearSend = nullptr;
-    QLabel* LblSend = nullptr;
-    QPlainTextEdit* TxtSend = nullptr;
-    QCheckBox* ChkHexSend = nullptr;
-    QLabel* Label11 = nullptr;
-    QPushButton* CmdQuit = nullptr;
-    QCheckBox* ChkAutoSend = nullptr;
-    QLabel* LblAutoSend = nullptr;
-    QLabel* LblArtoSendCyc = nullptr;
-    QLineEdit* TxtAutoSendTime = nullptr;
-    QLabel* Label14 = nullptr;
-    QPushButton* CmdSelectFile = nullptr;
-    QLineEdit* TxtSendPath = nullptr;
-    QPushButton* CmdSendFile = nullptr;
-    QLineEdit* TxtStatus = nullptr;
-    QLineEdit* TxtRXCount = nullptr;
-    QLineEdit* TxtTXCount = nullptr;
-    QPushButton* CmdClearCounter = nullptr;
-    QLabel* LblWeb = nullptr;
-    QPushButton* CmdHelp = nullptr;
-    QLabel* Picture1 = nullptr;
-    QPushButton* CmdSend = nullptr;
+    // The controls are Ui::MainWindow's, under the design's names; the timers are made in code.
     IntervalTimer* TmrNowTime = nullptr;
     IntervalTimer* TmrAutoSend = nullptr;
     QTimer* TmrSaveNotice = nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "port/steadyclock.h"
 
 // The platform pieces of the real program.
 class QtDialogs : public Dialogs {
@@ -29,4 +30,5 @@ class SystemClock : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
     qint64 nowMs() const override { return QDateTime::currentMSecsSinceEpoch(); }
+    qint64 steadyNs() const override { return steadyNowNs(); }
 };

@@ -15,6 +15,7 @@
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
 #include "plot/plotwindow.h"
+#include "port/adapterlatency.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "send/checkbytes.h"
@@ -51,6 +52,7 @@ private:
     void appendCheck(CheckBytes::Kind kind);
     QList<QAction*> protocolActions();
     void applyProtocol();
+    void showFramesTip(QMenu* frames);
     // A choice the user made: saved when it differs from what is remembered.
     template <typename T> void remember(T Options::*choice, const T& value);
     void saveOptions();
@@ -183,11 +185,9 @@ QList<QAction*> WindowExtras::protocolActions()
         applyProtocol();
     });
     auto* frames = new QMenu(QStringLiteral("分帧"), &w);
-    const QString burst = QStringLiteral("USB 转串口适配器成批送来收到的字节（常为每 16 ms "
-                                         "一次），短于约 20 ms 的间隔分出的是适配器的节奏，"
-                                         "而不是设备的。");
-    frames->menuAction()->setToolTip(burst);
-    frames->setToolTip(burst);
+    connect(
+        frames->menuAction(), &QAction::hovered, this, [this, frames] { showFramesTip(frames); });
+    showFramesTip(frames);
     auto* group = new QActionGroup(frames);
     QList<int> choices { 0 };
     for (const int ms : ProtocolFormatter::frameChoices)
@@ -211,6 +211,7 @@ QList<QAction*> WindowExtras::protocolActions()
     chars->setEnabled(MainWindow::ticked(w.ChkHexReceive));
     connect(w.ChkHexReceive, &QCheckBox::stateChanged, chars,
         [this, chars] { chars->setEnabled(MainWindow::ticked(w.ChkHexReceive)); });
+    connect(w.ChkHexReceive, &QCheckBox::stateChanged, this, &WindowExtras::applyProtocol);
     QAction* sent = checkable(QStringLiteral("显示发送"), m_options.showSent);
     connect(sent, &QAction::toggled, this, [this](bool on) {
         remember(&Options::showSent, on);
@@ -222,8 +223,25 @@ QList<QAction*> WindowExtras::protocolActions()
 
 void WindowExtras::applyProtocol()
 {
-    w.m_receive.protocol().setChoices(
+    ProtocolFormatter& protocol = w.m_receive.protocol();
+    protocol.setChoices(
         { m_options.timestamps, m_options.frameMs, m_options.hexChars, m_options.showSent });
+    w.MSComm->needTiming(
+        SerialComponent::ProtocolView, protocol.active(MainWindow::ticked(w.ChkHexReceive)));
+}
+
+// Worked out as the item is pointed at: COMn may be another device by then.
+void WindowExtras::showFramesTip(QMenu* frames)
+{
+    const SerialComponent& port = *w.MSComm;
+    const std::optional<int> ms = adapterLatencyMs(
+        (port.portOpen() ? port.openedDevice() : port.locate(port.settings().port)).path);
+    const QString tip = ms
+        ? QStringLiteral("此适配器每 %1 ms 送一次数据，短于此的间隔看不出").arg(*ms)
+        : QStringLiteral("USB 转串口适配器成批送来收到的字节（常为每 16 ms 一次），短于约 20 ms "
+                         "的间隔分出的是适配器的节奏，而不是设备的。");
+    frames->menuAction()->setToolTip(tip);
+    frames->setToolTip(tip);
 }
 
 void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }

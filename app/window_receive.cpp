@@ -11,16 +11,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received)
+void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received, qint64 atNs)
 {
     if (commEvent == SerialComponent::EventReceive) {
         const bool hex = ticked(ChkHexReceive);
-        const qint64 at = m_receive.protocol().active(hex) ? m_platform.clock->nowMs() : 0;
+        const Moment at = m_receive.protocol().active(hex) ? moment(atNs) : Moment();
         showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)
                         : m_receive.text(received, ticked(ChkAutoClear), at));
     } else if (commEvent == SerialComponent::EventSend) {
-        if (m_receive.protocol().awaitsWritten())
-            m_receive.protocol().written(m_platform.clock->nowMs());
+        m_receive.protocol().written(atNs);
         CountSentText();
     } else if (commEvent == SerialComponent::EventDeviceLost)
         showPort(m_port.lost());
@@ -48,10 +47,15 @@ void MainWindow::showArrival(const Arrival& arrival)
         TxtReceive->clear();
 }
 
-void MainWindow::showSent(const QByteArray& bytes, bool file)
+void MainWindow::showSent(const QByteArray& bytes, bool file, bool hex)
 {
+    using As = ProtocolFormatter::SentAs;
     if (m_receive.protocol().choices().showSent)
-        showArrival(m_receive.sent(bytes, file, ticked(ChkHexReceive), m_platform.clock->nowMs()));
+        showArrival(m_receive.sent(bytes,
+            file      ? As::File
+                : hex ? As::Hex
+                      : As::Text,
+            ticked(ChkHexReceive), moment(m_platform.clock->steadyNs())));
 }
 
 void MainWindow::showReceivedCount()

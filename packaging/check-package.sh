@@ -4,13 +4,12 @@
 
 # Checks a built package as a user would meet it: its control fields and contents, lintian, and
 # that on a clean Debian 12 apt installs it with every dependency and the program runs.
-# Needs root (chroot) and Debian's archive.
+# Needs root (chroot) and Debian's archive. With --prepare it only makes the clean Debian 12 in
+# CACHE and fetches the libraries the package is known to need, which is mostly waiting on the
+# network: scripts/test does that while it builds.
 # Usage: check-package.sh PACKAGE.deb VERSION CACHE
+#        check-package.sh --prepare CACHE
 set -uo pipefail
-[ -f "${1:-}" ] || { echo "FAIL: no package at '${1:-}'"; exit 1; }
-deb=$(realpath "$1")
-version=$2
-cache=$(realpath -m "$3")
 failed=0
 fail() {
     echo "FAIL: $*"
@@ -18,6 +17,66 @@ fail() {
 }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# What the package must depend on; --prepare fetches them.
+needed=(fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libc6)
+
+# seed FOLDER: the packages this machine's apt already fetched, linked (or copied) into FOLDER, so
+# that debootstrap and apt take those of the same version from there instead of the archive; each
+# is still checked against the archive's checksums.
+seed() {
+    mkdir -p "$1"
+    find /var/cache/apt/archives -maxdepth 1 -name '*.deb' -exec cp -l -n -t "$1/" {} + 2>/dev/null \
+        || find /var/cache/apt/archives -maxdepth 1 -name '*.deb' -exec cp -n -t "$1/" {} +
+}
+
+# make_base CACHE: debootstrap's minbase of Debian 12 as CACHE/bookworm-minbase.tar, unless it is
+# there, and the needed libraries' packages fetched into CACHE/archives.
+make_base() {
+    local cache=$1 root="$work/base"
+    local base="$cache/bookworm-minbase.tar"
+    mkdir -p "$cache/archives"
+    [ -f "$base" ] && return 0
+    seed "$root/var/cache/apt/archives"
+    if ! timeout 600 debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian \
+        >"$work/debootstrap" 2>&1; then
+        tail -n 20 "$work/debootstrap"
+        fail "debootstrap could not install Debian 12"
+        return 1
+    fi
+    # The minbase tree without the seeded packages: apt cleans nothing after debootstrap.
+    find "$root/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -delete
+    tar -C "$root" -cf "$base.part" . && mv "$base.part" "$base"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    seed "$root/var/cache/apt/archives"
+    local fetch="apt-get update -q && apt-get install -y -q --download-only --no-install-recommends"
+    if timeout 600 chroot "$root" env DEBIAN_FRONTEND=noninteractive sh -c "$fetch ${needed[*]}" \
+        >"$work/fetch" 2>&1; then
+        keep_fetched "$root/var/cache/apt/archives" "$cache/archives"
+    else
+        tail -n 20 "$work/fetch" # the check itself fetches what is missing
+    fi
+    rm -rf "$root"
+}
+
+# keep_fetched ARCHIVES CACHE_ARCHIVES: what apt fetched is kept for the next run; what this
+# machine had stays where it is.
+keep_fetched() {
+    local fetched
+    for fetched in "$1"/*.deb; do
+        if [ -e "$fetched" ] && [ ! -e "/var/cache/apt/archives/${fetched##*/}" ]; then
+            mv "$fetched" "$2/"
+        fi
+    done
+}
+
+if [ "${1:-}" = --prepare ]; then
+    make_base "$(realpath -m "${2:?the cache folder}")"
+    exit "$failed"
+fi
+[ -f "${1:-}" ] || { echo "FAIL: no package at '${1:-}'"; exit 1; }
+deb=$(realpath "$1")
+version=$2
+cache=$(realpath -m "$3")
 
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = portlark ] || fail "package name $(field Package)"
@@ -27,8 +86,8 @@ arch=$(dpkg --print-architecture)
 [ "$(field Architecture)" = "$arch" ] || fail "architecture $(field Architecture), expected $arch"
 [ "$(basename "$deb")" = "portlark_${version}_${arch}.deb" ] || fail "file name $(basename "$deb")"
 depends=$(field Depends)
-for needed in fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libc6; do
-    [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
+for package in "${needed[@]}"; do
+    [[ "$depends" == *"$package"* ]] || fail "Depends lacks $package: $depends"
 done
 field Description | grep -q -P '\p{Han}' || fail "the description has no Chinese line"
 
@@ -53,31 +112,24 @@ grep -q '^E:' "$work/lintian" && fail "lintian reports errors"
 # CACHE), in which apt installs the package with every dependency from Debian's archive; then the
 # installed program must answer --version and, started on a screen of its own with COM1 absent,
 # keep running (behind its warning) until stopped: 124 is timeout's status for that.
-mkdir -p "$cache/archives"
 base="$cache/bookworm-minbase.tar"
 root="$work/root"
-if [ ! -f "$base" ]; then
-    if timeout 600 debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian \
-        >"$work/debootstrap" 2>&1; then
-        tar -C "$root" -cf "$base.part" . && mv "$base.part" "$base"
-    else
-        tail -n 20 "$work/debootstrap"
-        fail "debootstrap could not install Debian 12"
-    fi
-    rm -rf "$root"
-fi
+make_base "$cache"
 mkdir -p "$root"
 if [ -f "$base" ] && tar -C "$root" -xpf "$base"; then
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     cp "$deb" "$root/tmp/"
     archives="$root/var/cache/apt/archives"
+    seed "$archives"
     find "$cache/archives" -maxdepth 1 -name '*.deb' -exec cp -t "$archives/" {} +
-    install="apt-get update -q && apt-get install -y -q --no-install-recommends /tmp/${deb##*/}"
+    # The root is thrown away afterwards: dpkg need not wait for each file to reach the disk.
+    install="apt-get update -q && apt-get install -y -q --no-install-recommends"
+    install+=" -o Dpkg::Options::=--force-unsafe-io /tmp/${deb##*/}"
     if timeout 600 chroot "$root" env DEBIAN_FRONTEND=noninteractive sh -c "$install" \
         >"$work/apt" 2>&1; then
         others=$(grep '^Setting up ' "$work/apt" | grep -vc '^Setting up portlark')
         echo "apt: installed portlark and $others other packages in a clean root"
-        find "$archives" -maxdepth 1 -name '*.deb' -exec mv -t "$cache/archives/" {} +
+        keep_fetched "$archives" "$cache/archives"
         got=$(chroot "$root" portlark --version)
         [ "$got" = "portlark $version" ] || fail "installed portlark --version printed '$got'"
         mkdir -p "$root/tmp/config/portlark/devices"

@@ -38,7 +38,8 @@ public:
     virtual void open(const QUrl& url) = 0;
 };
 
-// Local date and time, and how long the save notice lasts.
+// Local date and time, the monotonic clock the port stamps reads and writes on, and how long the
+// save notice lasts.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -46,6 +47,11 @@ public:
     // The same as milliseconds since the epoch; the system's clock answers without the time
     // zone's lookups that a local QDateTime costs.
     virtual qint64 nowMs() const { return now().toMSecsSinceEpoch(); }
+    // The monotonic clock in nanoseconds, the one the port stamps reads and writes on.
+    virtual qint64 steadyNs() const = 0;
+    // What the wall clock read at an instant of the steady clock not long past: it now, less the
+    // time since then.
+    qint64 wallMsAt(qint64 atNs) const { return nowMs() - (steadyNs() - atNs) / 1'000'000; }
     virtual int saveNoticeMs() const { return 5000; }
 };
 

@@ -136,15 +136,17 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     m_canvas->curvesToggled = [this] { redraw(); };
     m_canvas->describe = [this](double x) { return describe(x); };
 
-    connect(
-        &m_port, &SerialComponent::onComm, this, [this](int commEvent, const QByteArray& received) {
+    connect(&m_port, &SerialComponent::onComm, this,
+        [this](int commEvent, const QByteArray& received, qint64 atNs) {
             if (commEvent == SerialComponent::EventReceive)
-                take(received);
+                take(received, atNs);
         });
+    // Each sample's time (the seconds axis, the CSV's first column) is its read's.
+    m_port.needTiming(SerialComponent::Plot, true);
     drawFrame();
 }
 
-PlotWindow::~PlotWindow() = default;
+PlotWindow::~PlotWindow() { m_port.needTiming(SerialComponent::Plot, false); }
 
 QList<QPointF> PlotWindow::drawnPoints(int series) const
 {
@@ -156,9 +158,9 @@ PlotSeries::Axis PlotWindow::axis() const
     return m_axis->currentIndex() == 1 ? PlotSeries::Axis::Seconds : PlotSeries::Axis::Samples;
 }
 
-void PlotWindow::take(const QByteArray& received)
+void PlotWindow::take(const QByteArray& received, qint64 atNs)
 {
-    const double seconds = double(m_opened.nsecsElapsed()) / 1e9;
+    const double seconds = double(atNs - m_openedNs) / 1e9;
     // Read as the text display reads: a change of 字符编码 applies from the next byte.
     if (m_decoder.codePage() != m_port.textCodePage())
         m_decoder.setCodePage(m_port.textCodePage());

@@ -7,6 +7,7 @@
 #include "plot/plotscale.h"
 #include "plot/plotseries.h"
 #include "port/codepage.h"
+#include "port/steadyclock.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -53,7 +54,7 @@ public:
     void drawFrame();
 
 private:
-    void take(const QByteArray& received);
+    void take(const QByteArray& received, qint64 atNs);
     void scheduleFrame();
     void redraw();
     void setPaused(bool paused);
@@ -72,6 +73,7 @@ private:
     PlotLines m_lines;
     PlotSeries m_series;
     QElapsedTimer m_opened;
+    qint64 m_openedNs = steadyNowNs(); // on the clock the port stamps reads on
     qint64 m_linesRead = 0;
     qint64 m_frames = 0;
     bool m_paused = false;

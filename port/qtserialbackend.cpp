@@ -210,14 +210,26 @@ void QtSerialBackend::feed()
 
 void QtSerialBackend::onBytesWritten(qint64 bytes)
 {
+    const qint64 at = steadyNowNs();
     if (m_state != State::Open)
         return;
     Q_EMIT sent(bytes);
     feed();
     if (m_sendPending && m_queue.empty() && m_port.bytesToWrite() == 0) {
         m_sendPending = false;
-        Q_EMIT drained();
+        Q_EMIT drained(at);
     }
+}
+
+// A gather under way ends at once: what it holds is already late.
+void QtSerialBackend::setTimed(bool timed)
+{
+    m_timed = timed;
+    if (!timed)
+        return;
+    m_gatherMs = 0;
+    if (m_receiveGather.isActive())
+        m_receiveGather.start(0);
 }
 
 void QtSerialBackend::onReadyRead()
@@ -247,12 +259,14 @@ void QtSerialBackend::handOn()
     }
     if (m_state != State::Open || m_port.bytesAvailable() <= 0)
         return;
+    // The port has just read from the driver, in its own notification or in the pull above.
+    const qint64 at = steadyNowNs();
     const QByteArray bytes = m_port.readAll();
-    m_gatherMs = receiveGatherMs(bytes.size(), m_baud);
+    m_gatherMs = m_timed ? 0 : receiveGatherMs(bytes.size(), m_baud);
     if (m_gatherMs > busyGatherMs)
         m_port.setReadBufferSize(1);
     m_lastHandOn.start();
-    Q_EMIT received(bytes);
+    Q_EMIT received(bytes, at);
 }
 
 void QtSerialBackend::onError(QSerialPort::SerialPortError error)

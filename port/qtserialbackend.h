@@ -28,10 +28,11 @@ int receiveGatherMs(qsizetype handedOn, qint32 baud);
 //
 // The first arrival after a quiet spell is handed on at once; what follows waits a gather (see
 // receiveGatherMs), so that a fast line is read in large pieces and a trickling one costs a
-// wake-up or two a gather instead of one an arrival. Writes are queued as given (shared, never
-// copied whole) and fed to the port in chunks as it drains; drained() comes once when everything
-// queued has left. When the device goes away while open, the port is closed and lost() raised
-// once instead of a stream of read errors.
+// wake-up or two a gather instead of one an arrival. While timed there is no gather: the bytes a
+// gather leaves in the driver would carry the instant they are read, not the one they came. Writes
+// are queued as given (shared, never copied whole) and fed to the port in chunks as it drains;
+// drained() comes once when everything queued has left. When the device goes away while open, the
+// port is closed and lost() raised once instead of a stream of read errors.
 class QtSerialBackend : public SerialBackend {
     Q_OBJECT
 public:
@@ -45,6 +46,7 @@ public:
     bool isOpen() const override { return m_state == State::Open; }
     void write(const QByteArray& bytes) override;
     qint64 pendingOutput() const override;
+    void setTimed(bool timed) override;
 
     LineControls lineControls() const override;
     void setLines(bool dtr, bool rts) override;
@@ -71,6 +73,7 @@ private:
     int m_gatherMs = 0;
     int m_baud = 0;
     bool m_handingOn = false; // pulling what the driver holds: the port's signals are not news
+    bool m_timed = false;
     std::deque<Pending> m_queue;
     State m_state = State::Closed;
     bool m_sendPending = false;

@@ -5,6 +5,7 @@
 
 #include "port/comnames.h"
 #include "port/openfailure.h"
+#include "port/steadyclock.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -46,13 +47,17 @@ public:
     virtual void write(const QByteArray& bytes) = 0;
     // Bytes queued that have not left yet.
     virtual qint64 pendingOutput() const = 0;
+    // While timed, what arrives is read as the line delivers it, each read handed on with the
+    // instant it was taken from the driver; untimed, reads may be gathered to save wake-ups.
+    virtual void setTimed(bool /*timed*/) { }
 
 Q_SIGNALS:
-    void received(const QByteArray& bytes);
+    // `atNs` (steadyNowNs()) is when the bytes were taken from the driver.
+    void received(const QByteArray& bytes, qint64 atNs);
     // Bytes that left the queue for the device; bytes discarded are never reported.
     void sent(qint64 bytes);
-    // Everything queued has left.
-    void drained();
+    // Everything queued has left, at `atNs`.
+    void drained(qint64 atNs);
     // The device went away while open; the port is closed by now.
     void lost();
 

@@ -10,10 +10,10 @@ SerialComponent::SerialComponent(std::unique_ptr<SerialBackend> backend, QObject
     , m_backend(std::move(backend))
 {
     connect(m_backend.get(), &SerialBackend::received, this,
-        [this](const QByteArray& bytes) { Q_EMIT onComm(EventReceive, bytes); });
+        [this](const QByteArray& bytes, qint64 at) { Q_EMIT onComm(EventReceive, bytes, at); });
     connect(m_backend.get(), &SerialBackend::sent, this, &SerialComponent::sent);
-    connect(
-        m_backend.get(), &SerialBackend::drained, this, [this] { Q_EMIT onComm(EventSend, {}); });
+    connect(m_backend.get(), &SerialBackend::drained, this,
+        [this](qint64 at) { Q_EMIT onComm(EventSend, {}, at); });
     connect(m_backend.get(), &SerialBackend::lost, this, &SerialComponent::onLost);
 }
 
@@ -96,7 +96,16 @@ QByteArray SerialComponent::bytesOf(const QByteArray& received)
 void SerialComponent::onLost()
 {
     m_decoder.reset();
-    Q_EMIT onComm(EventDeviceLost, {});
+    Q_EMIT onComm(EventDeviceLost, {}, steadyNowNs());
+}
+
+void SerialComponent::needTiming(TimingUser user, bool needed)
+{
+    const int users = needed ? m_timingUsers | user : m_timingUsers & ~user;
+    if (users == m_timingUsers)
+        return;
+    m_timingUsers = users;
+    m_backend->setTimed(users != 0);
 }
 
 void SerialComponent::setLines(bool dtr, bool rts)

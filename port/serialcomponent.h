@@ -17,7 +17,7 @@ class SerialBackend;
 
 // The serial communications component as the window talks to it: settings written while closed,
 // an open state, writes that queue and return, and one event whose code says what happened and
-// carries what arrived. The device itself is the backend's.
+// carries what arrived and when. The device itself is the backend's.
 //
 // Nothing here throws: a refused open returns false (errorString() says why, in Chinese) and a
 // refused write returns -1.
@@ -69,10 +69,20 @@ public:
     QString textOf(const QByteArray& received);
     QByteArray bytesOf(const QByteArray& received);
 
+    // Whoever shows when bytes came (time stamps, frames, a time axis) says so while it does.
+    // While anyone does, what arrives is read as the line delivers it, so that each receive
+    // event's instant is the line's; with no one, reads may be gathered, which costs fewer
+    // wake-ups. Each user's need is its own: one leaving does not end another's.
+    enum TimingUser { ProtocolView = 1, Plot = 2 };
+    void needTiming(TimingUser user, bool needed);
+    bool timed() const { return m_timingUsers != 0; }
+
 Q_SIGNALS:
     // `received` holds the bytes of a receive event, every byte once as it arrives; it is empty
-    // for the other events.
-    void onComm(int commEvent, const QByteArray& received);
+    // for the other events. `atNs` (steadyNowNs()) is when it happened: for a receive event when
+    // its bytes were taken from the driver, for a send event when the port reported the last byte
+    // written.
+    void onComm(int commEvent, const QByteArray& received, qint64 atNs);
     // Bytes that have left for the device; what a close, a loss or a discard drops never does.
     void sent(qint64 bytes);
 
@@ -103,4 +113,5 @@ private:
         QStringLiteral("1") };
     QString m_error;
     int m_outBufferSize = 512;
+    int m_timingUsers = 0;
 };

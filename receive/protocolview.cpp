@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -52,31 +53,39 @@ QString ProtocolFormatter::stamp(qint64 at)
 }
 
 // The stamp of the first line back after a send ends with the time the reply took. Every line
-// of one arrival has the same head, made once.
-QString ProtocolFormatter::lineHead(qint64 ms)
+// of one read has the same head, made once.
+QString ProtocolFormatter::lineHead(Moment at)
 {
     const QString direction = m_choices.showSent ? QStringLiteral("收← ") : QString();
-    if (std::exchange(m_replyDue, false) && m_choices.stamps && m_choices.showSent
-        && m_writtenMs >= 0)
-        return stamp(ms) + QStringLiteral(" +%1 ms] ").arg(ms - m_writtenMs) + direction;
-    if (m_headMs != ms) {
-        m_head = (m_choices.stamps ? stamp(ms) + QStringLiteral("] ") : QString()) + direction;
-        m_headMs = ms;
+    const bool timed = m_choices.stamps && m_choices.showSent;
+    if (const qint64 written = std::exchange(m_writtenNs, none); written != none) {
+        if (timed) {
+            const qint64 ms = std::max<qint64>(0, (at.steadyNs - written + 500'000) / 1'000'000);
+            return stamp(at.wallMs) + QStringLiteral(" +%1 ms] ").arg(ms) + direction;
+        }
+    } else if (std::exchange(m_unwritten, false) && timed) {
+        return stamp(at.wallMs) + QStringLiteral(" +0 ms] ") + direction;
+    }
+    if (m_headNs != at.steadyNs) {
+        m_head
+            = (m_choices.stamps ? stamp(at.wallMs) + QStringLiteral("] ") : QString()) + direction;
+        m_headNs = at.steadyNs;
     }
     return m_head;
 }
 
-QString ProtocolFormatter::text(const QString& text, qint64 ms)
+QString ProtocolFormatter::text(const QString& text, Moment at)
 {
     const qsizetype size = text.size();
     QString out;
     out.reserve(size + 32);
     // A read that only held back part of a character shows nothing, but a byte came.
-    if (size > 0 && m_choices.frameMs > 0 && !m_lineStart && ms - m_lastMs >= m_choices.frameMs) {
+    if (size > 0 && m_choices.frameMs > 0 && !m_lineStart
+        && at.steadyNs - m_lastNs >= qint64(m_choices.frameMs) * 1'000'000) {
         out += QLatin1Char('\n');
         m_lineStart = true;
     }
-    m_lastMs = ms;
+    m_lastNs = at.steadyNs;
     const QChar* chars = text.constData();
     qsizetype at0 = 0;
     if (size > 0 && std::exchange(m_afterCr, false) && chars[0] == u'\n') {
@@ -86,7 +95,7 @@ QString ProtocolFormatter::text(const QString& text, qint64 ms)
     // Line by line: a line runs to its line break, a CR LF being one.
     while (at0 < size) {
         if (m_lineStart)
-            out += lineHead(ms);
+            out += lineHead(at);
         qsizetype end = at0;
         while (end < size && chars[end] != u'\n' && chars[end] != u'\r')
             ++end;
@@ -121,15 +130,15 @@ QByteArray ProtocolFormatter::frameEnd()
     return out;
 }
 
-ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, qint64 ms)
+ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, Moment at)
 {
     const int gap = m_choices.frameMs > 0 ? m_choices.frameMs : hexFrameMs;
     Hex out;
-    if (m_lineStart || ms - m_lastMs >= gap) {
-        out.head = QString::fromLatin1(frameEnd()) + lineHead(ms);
+    if (m_lineStart || at.steadyNs - m_lastNs >= qint64(gap) * 1'000'000) {
+        out.head = QString::fromLatin1(frameEnd()) + lineHead(at);
         m_lineStart = false;
     }
-    m_lastMs = ms;
+    m_lastNs = at.steadyNs;
     if (m_choices.hexChars)
         m_frame += bytes;
     out.pairs = HexFormat::pairs(bytes);
@@ -137,16 +146,18 @@ ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, qint64 ms
 }
 
 QString ProtocolFormatter::sent(
-    const QByteArray& bytes, bool file, bool hex, qint64 at, const QByteArray& codePage)
+    const QByteArray& bytes, SentAs as, bool hexDisplay, Moment at, const QByteArray& codePage)
 {
-    const QByteArray shown = file ? bytes.first(qMin<qsizetype>(bytes.size(), fileShown)) : bytes;
-    QString line
-        = hex ? QString::fromLatin1(frameEnd()) : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
-    const QString head = (m_choices.stamps ? stamp(at) + QStringLiteral("] ") : QString())
+    const QByteArray shown
+        = as == SentAs::File ? bytes.first(qMin<qsizetype>(bytes.size(), fileShown)) : bytes;
+    QString line = hexDisplay ? QString::fromLatin1(frameEnd())
+                              : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+    const QString head = (m_choices.stamps ? stamp(at.wallMs) + QStringLiteral("] ") : QString())
         + QStringLiteral("发→ ");
-    if (hex) {
+    if (hexDisplay || as == SentAs::Hex) {
+        // What was typed as hexadecimal is bytes, whatever a code page would make of them.
         QByteArray pairs = HexFormat::pairs(shown);
-        if (m_choices.hexChars)
+        if (hexDisplay && m_choices.hexChars)
             pairs += characters(shown);
         line += head + QString::fromLatin1(pairs);
     } else {
@@ -171,15 +182,14 @@ QString ProtocolFormatter::sent(
     line += QLatin1Char('\n');
     m_lineStart = true;
     m_afterCr = false;
-    m_replyDue = true;
-    m_writtenMs = -1;
+    m_unwritten = true;
     return line;
 }
 
-void ProtocolFormatter::written(qint64 at)
+void ProtocolFormatter::written(qint64 steadyNs)
 {
-    if (m_replyDue)
-        m_writtenMs = at;
+    if (std::exchange(m_unwritten, false))
+        m_writtenNs = steadyNs;
 }
 
 void ProtocolFormatter::reset()

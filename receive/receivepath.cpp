@@ -7,7 +7,7 @@
 #include "receive/counters.h"
 #include "receive/hexformat.h"
 
-Arrival ReceivePath::text(const QByteArray& received, bool autoClear, qint64 at)
+Arrival ReceivePath::text(const QByteArray& received, bool autoClear, Moment at)
 {
     Arrival arrival;
     QString text = m_serial.textOf(received);
@@ -20,7 +20,7 @@ Arrival ReceivePath::text(const QByteArray& received, bool autoClear, qint64 at)
     return arrival;
 }
 
-Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, qint64 at)
+Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, Moment at)
 {
     Arrival arrival;
     const QByteArray bytes = m_serial.bytesOf(received);
@@ -37,12 +37,13 @@ Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, qint64 at)
     return arrival;
 }
 
-Arrival ReceivePath::sent(const QByteArray& bytes, bool file, bool hex, qint64 at)
+Arrival ReceivePath::sent(
+    const QByteArray& bytes, ProtocolFormatter::SentAs as, bool hexDisplay, Moment at)
 {
     Arrival arrival;
     // A stopped text display shows nothing new; the hexadecimal one shows every byte.
-    if (m_protocol.choices().showSent && (hex || !m_stopped))
-        arrival.text = m_protocol.sent(bytes, file, hex, at, m_serial.textCodePage());
+    if (m_protocol.choices().showSent && (hexDisplay || !m_stopped))
+        arrival.text = m_protocol.sent(bytes, as, hexDisplay, at, m_serial.textCodePage());
     return arrival;
 }
 

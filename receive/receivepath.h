@@ -32,14 +32,14 @@ public:
     // What arrived, as text, counting the raw bytes: a byte the code page cannot map would be
     // miscounted by re-encoding the decoded text. While the display is stopped the text is counted
     // and dropped.
-    // `at` is when it arrived, read only while protocol().active().
-    Arrival text(const QByteArray& received, bool autoClear, qint64 at = 0);
+    // `at` is when it was read, looked at only while protocol().active().
+    Arrival text(const QByteArray& received, bool autoClear, Moment at = {});
     // Every byte is formatted and counted, stopped or not; a byte a text read held back (already
     // counted) is shown first.
-    Arrival hex(const QByteArray& received, bool autoClear, qint64 at = 0);
+    Arrival hex(const QByteArray& received, bool autoClear, Moment at = {});
 
     // A send the port took, shown while 显示发送 is chosen; it counts toward nothing.
-    Arrival sent(const QByteArray& bytes, bool file, bool hex, qint64 at);
+    Arrival sent(const QByteArray& bytes, ProtocolFormatter::SentAs as, bool hexDisplay, Moment at);
 
     bool stopped() const { return m_stopped; }
     // The caption the stop button shows afterwards.

@@ -56,6 +56,17 @@ configure() {
         || die "cmake failed for the $preset preset"
 }
 
+# hardening_options: the CMake options that build with Debian's hardening flags, as a package is
+# built (dpkg-buildflags, from dpkg-dev), less -g: the package's binary is stripped, so debug
+# information would only slow the build. Sets the array hardening.
+hardening_options() {
+    local cxxflags
+    cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+    cxxflags=$(sed -E 's/(^| )-g( |$)/ /' <<<"$cxxflags")
+    hardening=("-DCMAKE_CXX_FLAGS=$cxxflags"
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)")
+}
+
 # PORTLARK_JOBS, when set, overrides the presets' two jobs (the machine is shared).
 job_options=()
 if [ -n "${PORTLARK_JOBS:-}" ]; then

@@ -49,18 +49,18 @@ Message SendPath::send(QStringView box, bool hexSend, LineEnding ending)
 bool SendPath::sendBox(QStringView box, bool hexSend, LineEnding ending)
 {
     if (hexSend)
-        return output(SendLogic::hexBytes(box), false);
+        return output(SendLogic::hexBytes(box), false, true);
     return output(CodePage::encode(SendLogic::trimBlanks(box).append(lineEndingText(ending)),
                       m_serial.textCodePage()),
-        false);
+        false, false);
 }
 
-bool SendPath::output(const QByteArray& bytes, bool file)
+bool SendPath::output(const QByteArray& bytes, bool file, bool hex)
 {
     if (m_serial.output(bytes) < 0)
         return false;
     if (m_sentListener && !bytes.isEmpty())
-        m_sentListener(bytes, file);
+        m_sentListener(bytes, file, hex);
     return true;
 }
 
@@ -92,7 +92,7 @@ Message SendPath::sendFile()
         return SendMessages::portClosed();
     if (m_fileText.isEmpty())
         return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
-    if (!output(SendLogic::trimBlankBytes(m_fileText), true))
+    if (!output(SendLogic::trimBlankBytes(m_fileText), true, false))
         return SendMessages::outputFull();
     return {};
 }

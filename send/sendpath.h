@@ -43,11 +43,10 @@ public:
     // Where a send of send() is remembered when the port takes it.
     void setHistory(SendHistory* history) { m_history = history; }
 
-    // Told of every send the port took, with its bytes and whether they are a file's.
-    void setSentListener(std::function<void(const QByteArray&, bool file)> listener)
-    {
-        m_sentListener = std::move(listener);
-    }
+    // Told of every send the port took, with its bytes, whether they are a file's and whether
+    // they were typed as hexadecimal.
+    using SentListener = std::function<void(const QByteArray&, bool file, bool hex)>;
+    void setSentListener(SentListener listener) { m_sentListener = std::move(listener); }
 
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
     bool chooseFile(const QString& path);
@@ -55,13 +54,13 @@ public:
     Message sendFile();
 
 private:
-    bool output(const QByteArray& bytes, bool file);
+    bool output(const QByteArray& bytes, bool file, bool hex);
 
     SerialComponent& m_serial;
     QByteArray m_fileText;
     LineEnding m_lineEnding = LineEnding::None;
     SendHistory* m_history = nullptr;
-    std::function<void(const QByteArray&, bool)> m_sentListener;
+    SentListener m_sentListener;
 };
 
 // The state table of automatic sending.

@@ -1,12 +1,15 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "port/adapterlatency.h"
 #include "port/comnames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 class ComNamesTest : public QObject {
     Q_OBJECT
@@ -81,6 +84,36 @@ private Q_SLOTS:
         const QString path
             = expected.startsWith(u'/') ? found.path : QFileInfo(found.path).fileName();
         QCOMPARE(path + QStringLiteral(" (") + found.identity.description() + u')', expected);
+    }
+
+    // A USB adapter's rhythm, from a sysfs tree of the test's own, through a chain of links as a
+    // comN link to /dev/serial/by-id gives.
+    void adapterLatency_data()
+    {
+        QTest::addColumn<QString>("device"); // where the chain ends
+        QTest::addColumn<QByteArray>("timer"); // the latency_timer file of ttyUSB3; null: none
+        QTest::addColumn<int>("expected"); // -1: nothing said
+        QTest::newRow("FTDI at its default") << u"/dev/ttyUSB3"_s << "16\n"_ba << 16;
+        QTest::newRow("set to 1 ms") << u"../../ttyUSB3"_s << "1\n"_ba << 1;
+        QTest::newRow("a driver without the file") << u"/dev/ttyUSB3"_s << QByteArray() << -1;
+        QTest::newRow("no USB serial adapter") << u"/dev/ttyACM0"_s << "16\n"_ba << -1;
+    }
+
+    void adapterLatency()
+    {
+        QFETCH(QString, device);
+        QFETCH(QByteArray, timer);
+        QFETCH(int, expected);
+        QTemporaryDir root;
+        const QString folder = root.filePath(u"sys/bus/usb-serial/devices/ttyUSB3"_s);
+        QVERIFY(QDir().mkpath(folder) && QDir().mkpath(root.filePath(u"dev/serial/by-id"_s)));
+        QFile file(folder + u"/latency_timer"_s);
+        QVERIFY(timer.isNull() || (file.open(QIODevice::WriteOnly) && file.write(timer) > 0));
+        file.close();
+        const QString byId = root.filePath(u"dev/serial/by-id/usb-FTDI"_s);
+        QVERIFY(QFile::link(device, byId) && QFile::link(byId, root.filePath(u"com1"_s)));
+        QCOMPARE(adapterLatencyMs(root.filePath(u"com1"_s), root.filePath(u"sys"_s)).value_or(-1),
+            expected);
     }
 };
 

@@ -7,10 +7,13 @@
 #include "support/windowfixture.h"
 
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -106,6 +109,60 @@ private Q_SLOTS:
         QCOMPARE(pty->readPumping(bytes.size()), bytes);
         QTRY_COMPARE(window->sentCount(), bytes.size());
         QCOMPARE(pty->readAvailable(), QByteArray());
+    }
+
+    // A device that writes each reply a byte or so at a time, a few ms apart, as one answering
+    // from an interrupt does: every reply is one frame on a line of its own, while a quiet line's
+    // read gathering would hold the rest of the reply back for a "gap" of its own making.
+    void tricklingReplies_data()
+    {
+        QTest::addColumn<QByteArray>("view"); // the protocol view's remembered choices
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QByteArray>("reply"); // written a byte every 3 ms
+        QTest::newRow("hex, 20 ms frames")
+            << "frame-ms=20"_ba << true << "\x11\x22\x33\x44\x55\x66"_ba;
+        QTest::newRow("hex, stamps alone: frames at 50 ms") << ""_ba << true << "\x11\x22\x33"_ba;
+        QTest::newRow("text, 20 ms frames") << "frame-ms=20"_ba << false << "ABC"_ba;
+    }
+
+    void tricklingReplies()
+    {
+        QFETCH(QByteArray, view);
+        QFETCH(bool, hex);
+        QFETCH(QByteArray, reply);
+        const QString options = config.filePath(u"view.conf"_s);
+        QFile file(options);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[view]\ntimestamps=true\n" + view));
+        file.close();
+        startOnPty([&](FakePlatform& fakes) { fakes.optionsFile = options; });
+        if (hex)
+            click("ChkHexReceive");
+        const QString stamped = u"\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] "_s
+            + QRegularExpression::escape(hex ? QString::fromLatin1(reply.toHex(' ').toUpper() + ' ')
+                                             : QString::fromLatin1(reply));
+        const QRegularExpression twoReplies(u"^"_s + stamped + u"\n"_s + stamped + u"$"_s);
+        // A device the machine kept waiting past the frame gap wrote no trickle: it tries again.
+        for (int attempt = 0;; ++attempt) {
+            click("CmdClearReceive");
+            const qint64 expected = window->receivedCount() + 2 * reply.size();
+            std::chrono::steady_clock::duration late {};
+            std::thread device([&] {
+                auto next = std::chrono::steady_clock::now();
+                for (int k = 0; k < 2 * reply.size(); ++k) {
+                    std::this_thread::sleep_until(next);
+                    late = std::max(late, std::chrono::steady_clock::now() - next);
+                    (void)pty->write(reply.mid(k % reply.size(), 1));
+                    next += std::chrono::milliseconds(k == reply.size() - 1 ? 150 : 3);
+                }
+            });
+            const bool arrived
+                = QTest::qWaitFor([&] { return window->receivedCount() >= expected; });
+            device.join();
+            QVERIFY(arrived);
+            if (late < std::chrono::milliseconds(12) || attempt == 3)
+                break;
+        }
+        QVERIFY2(twoReplies.match(shown("TxtReceive")).hasMatch(), qPrintable(shown("TxtReceive")));
     }
 
     // A send every millisecond to a device that stops reading: the queue stays within one output

@@ -5,6 +5,7 @@
 // and the receive display as a screen reader reads it.
 #include "app/commandwindow.h"
 #include "port/codepage.h"
+#include "port/steadyclock.h"
 #include "receive/saverecord.h"
 #include "support/windowfixture.h"
 #include "view/findbar.h"
@@ -16,6 +17,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QToolTip>
@@ -144,9 +146,10 @@ private Q_SLOTS:
         QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
     }
 
-    // Over a pseudo-terminal with the device answering: the send on its own line, the reply's stamp
-    // with the time since the port reported the send written. The saved record holds what is
-    // shown, the capture log only what came; the choices are remembered.
+    // Over a pseudo-terminal with the device answering 25 ms later, while the wall clock is set
+    // back an hour: the send on its own line, the reply's stamp on the wall clock and with the
+    // time since the port reported the send written, on the steady one. The saved record holds
+    // what is shown, the capture log only what came; the choices are remembered.
     void protocolViewOnPty()
     {
         qputenv("HOME", QFile::encodeName(m_dir.path()));
@@ -165,16 +168,22 @@ private Q_SLOTS:
         click("CmdSend");
         QCOMPARE(pty->readPumping(2), "AT");
         QTRY_COMPARE(window->sentCount(), 2);
-        fakes->clock.time = fakes->clock.time.addMSecs(25);
+        const qint64 written = steadyNowNs();
+        fakes->clock.time = fakes->clock.time.addSecs(-3600);
+        QTRY_VERIFY(steadyNowNs() - written >= 25'000'000);
         QVERIFY(pty->write("OK\r\n"));
-        const QString exchange = u"[23:59:59.000] 发→ AT\n[23:59:59.025 +25 ms] 收← OK\r\n"_s;
-        QTRY_COMPARE(shown("TxtReceive"), exchange);
-        QCOMPARE(window->receivedCount(), 4);
+        QTRY_COMPARE(window->receivedCount(), 4);
+        const QRegularExpressionMatch exchange
+            = QRegularExpression(u"^\\[23:59:59\\.000\\] 发→ AT\n"
+                                 u"\\[22:59:5\\d\\.\\d{3} \\+(\\d+) ms\\] 收← OK\r\n$"_s)
+                  .match(shown("TxtReceive"));
+        QVERIFY2(exchange.hasMatch(), qPrintable(shown("TxtReceive")));
+        QVERIFY(exchange.captured(1).toInt() >= 25);
 
         click("CmdSaveDisp");
         const QString saved = CodePage::decode(contents(m_dir.filePath(u"COMDATA/1.txt"_s)));
         CodePage::setSystemOverride({});
-        QVERIFY2(saved.contains(u"+25 ms] 收← OK"_s), qPrintable(saved));
+        QVERIFY2(saved.contains(u" +%1 ms] 收← OK"_s.arg(exchange.captured(1))), qPrintable(saved));
         choose(rightClick(receiveArea()), u"停止记录"_s);
         QCOMPARE(contents(log), "OK\r\n");
         QVERIFY(contents(settings).contains("timestamps=true"));

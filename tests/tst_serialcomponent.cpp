@@ -106,6 +106,14 @@ private Q_SLOTS:
         fakes.device->loseDevice();
         QCOMPARE(sent, 7);
         QCOMPARE(events, (QList<int> { 2, 2, 2, 1, 2, 1001 }));
+
+        // Reads are timed while anyone needs it, whoever stops first.
+        serial.needTiming(SerialComponent::ProtocolView, true);
+        serial.needTiming(SerialComponent::Plot, true);
+        serial.needTiming(SerialComponent::ProtocolView, false);
+        QVERIFY(fakes.device->timed);
+        serial.needTiming(SerialComponent::Plot, false);
+        QVERIFY(!fakes.device->timed);
     }
 
     void settingsReachTheTty_data()

@@ -174,29 +174,41 @@ private Q_SLOTS:
             u"[00:00:00.000] 61 00 62   a.b\n[00:00:00.099] 63 |RX:4|0"_s);
         row("clearing begins a stamped line", u"stamps; text a; clear; text b"_s,
             u"[00:00:00.000] b|RX:2|0"_s);
-        row("sent lines between received ones; the first line back timed from the write",
-            u"stamps; show; text ab; at 5; sent AT%0D%0A; at 7; written; at 19; text OK%0D%0A; text x"_s,
-            u"[00:00:00.000] 收← ab\n[00:00:00.005] 发→ AT\n[00:00:00.019 +12 ms] 收← OK\r\n"
-            u"[00:00:00.019] 收← x|RX:7|0"_s);
-        row("each line of a send begins its own; no write reported, no time",
-            u"show; stamps; sent a%0D%0Ab%0D; text c"_s,
-            u"[00:00:00.000] 发→ a\r\n[00:00:00.000] 发→ b\n[00:00:00.000] 收← c|RX:1|0"_s);
+        row("sent lines between received ones; the first line back timed from the write, not by "
+            "the wall clock set back an hour",
+            u"stamps; show; text ab; at 5; sent AT%0D%0A; at 7; written; wall -3600000; at 19; "
+            u"text OK%0D%0A; text x"_s,
+            u"[00:00:00.000] 收← ab\n[00:00:00.005] 发→ AT\n[23:00:00.019 +12 ms] 收← OK\r\n"
+            u"[23:00:00.019] 收← x|RX:7|0"_s);
+        row("each line of a send begins its own; a reply before the write is reported: +0 ms, "
+            "and that write times nothing",
+            u"show; stamps; sent a%0D%0Ab%0D; text c%0A; written; at 9; text d"_s,
+            u"[00:00:00.000] 发→ a\r\n[00:00:00.000] 发→ b\n[00:00:00.000 +0 ms] 收← c\n"
+            u"[00:00:00.009] 收← d|RX:3|0"_s);
+        row("overlapping sends: each reply timed from the last write reported before it",
+            u"stamps; show; sent A; at 2; written; at 5; sent B; at 12; text r%0A; at 14; written; "
+            u"at 40; text s%0A; sent C; sent D; at 52; written; at 60; text t"_s,
+            u"[00:00:00.000] 发→ A\n[00:00:00.005] 发→ B\n[00:00:00.012 +10 ms] 收← r\n"
+            u"[00:00:00.040 +26 ms] 收← s\n[00:00:00.040] 发→ C\n[00:00:00.040] 发→ D\n"
+            u"[00:00:00.060 +8 ms] 收← t|RX:5|0"_s);
         row("hex: a send closes the frame, with its own characters",
             u"show; chars; hex a; sentx %01%03; hex b"_s,
             u"收← 61   a\n发→ 01 03   ..\n收← 62 |RX:2|0"_s);
         row("a file shows its first 256 bytes and its size", u"show; file 300"_s,
             u"271…aaaa…(共 300 字节)\n||0"_s);
-        row("a stopped text display shows no send", u"show; stop; sent x; stop; text y"_s,
-            u"收← y|RX:1|0"_s);
+        row("a stopped text display shows no send; a hexadecimal one shows its pairs",
+            u"show; stop; sent x; stop; text a; sentx %01%0A%FF; text b"_s,
+            u"收← a\n发→ 01 0A FF \n收← b|RX:2|0"_s);
     }
 
     // Steps: "text BYTES" or "hex BYTES" (percent-encoded) arrive and are shown so; "text* N" and
     // "hex* N" for N bytes 'a'; "stop" toggles the display; "auto" ticks automatic clearing;
     // "reset" resets the counters; "stamps", "frame MS", "chars" and "show" choose the protocol
-    // view, "at MS" sets the time of the next arrivals, "clear" clears the display; "sent BYTES"
-    // and "sentx BYTES" are sends shown in the text or hex display, "file N" a file of N bytes,
-    // "written" the port reporting them written. Past 100 characters, only the count and the end
-    // of what is shown are compared.
+    // view, "at MS" sets the steady clock for what follows, "wall MS" sets the wall clock forward
+    // or back, "clear" clears the display; "sent BYTES" and "sentx BYTES" are sends typed as text
+    // or hexadecimal, shown in the display the last arrival was shown in, "file N" a file of N
+    // bytes, "written" the port reporting them written. Past 250 characters, only the count and
+    // the end of what is shown are compared.
     void receive()
     {
         QFETCH(QString, steps);
@@ -211,7 +223,10 @@ private Q_SLOTS:
         Arrival last;
         ProtocolFormatter::Choices choices;
         const qint64 midnight = QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
-        qint64 at = midnight;
+        Moment at { 1'000'000'000'000, midnight }; // steady: since the machine started
+        const qint64 steadyStart = at.steadyNs;
+        qint64 wallStep = 0;
+        bool hexDisplay = false;
         for (const QString& step : steps.split(u"; "_s)) {
             const QString verb = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
             if (verb == u"stop")
@@ -224,9 +239,12 @@ private Q_SLOTS:
                 path.displayCleared();
                 shown.clear();
             } else if (verb == u"at")
-                at = midnight + arg.toInt();
+                at.steadyNs = steadyStart + arg.toInt() * 1'000'000LL;
+            else if (verb == u"wall")
+                wallStep = arg.toInt();
             else if (verb == u"written")
-                path.protocol().written(at);
+                path.protocol().written(at.steadyNs);
+            at.wallMs = midnight + wallStep + (at.steadyNs - steadyStart) / 1'000'000;
             choices.stamps |= verb == u"stamps";
             choices.hexChars |= verb == u"chars";
             choices.showSent |= verb == u"show";
@@ -237,10 +255,13 @@ private Q_SLOTS:
                 const QByteArray bytes = verb == u"file"
                     ? QByteArray(arg.toInt(), 'a')
                     : QByteArray::fromPercentEncoding(arg.toLatin1());
-                shown += path.sent(bytes, verb == u"file", verb == u"sentx", at).text;
+                using As = ProtocolFormatter::SentAs;
+                const As as = verb == u"file" ? As::File : verb == u"sentx" ? As::Hex : As::Text;
+                shown += path.sent(bytes, as, hexDisplay, at).text;
             }
             if (!verb.startsWith(u"text") && !verb.startsWith(u"hex"))
                 continue;
+            hexDisplay = verb.startsWith(u"hex");
             const QByteArray bytes = verb.endsWith(u'*')
                 ? QByteArray(arg.toInt(), 'a')
                 : QByteArray::fromPercentEncoding(arg.toLatin1());
@@ -251,7 +272,7 @@ private Q_SLOTS:
                 shown.clear();
             clears += last.clear;
         }
-        if (shown.size() > 100)
+        if (shown.size() > 250)
             shown = u"%1…%2"_s.arg(shown.size()).arg(shown.right(shown.endsWith(u'\n') ? 16 : 4));
         QCOMPARE(u"%1|%2|%3"_s.arg(shown, last.count).arg(clears), expected);
     }

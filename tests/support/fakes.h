@@ -31,13 +31,16 @@ public:
     }
     qint64 pendingOutput() const override { return m_queued; }
 
-    void deliver(const QByteArray& bytes) { Q_EMIT received(bytes); }
+    void setTimed(bool on) override { timed = on; }
+
+    // `at` on the steady clock; by default now.
+    void deliver(const QByteArray& bytes, qint64 at = steadyNowNs()) { Q_EMIT received(bytes, at); }
     // Lets `bytes` of the queue leave; drain() lets the rest leave and says it is empty.
     void leave(qint64 bytes);
-    void drain()
+    void drain(qint64 at = steadyNowNs())
     {
         leave(m_queued);
-        Q_EMIT drained();
+        Q_EMIT drained(at);
     }
     void loseDevice();
 
@@ -47,6 +50,7 @@ public:
     QByteArray written;
     QStringList calls; // "open 1 9600,N,8,1", "close"
     int openCount = 0;
+    bool timed = false;
 
     LineControls lineControls() const override { return m_open ? canControl : LineControls(); }
     void setLines(bool dtr, bool rts) override
@@ -105,6 +109,12 @@ public:
 class FakeClock : public Clock {
 public:
     QDateTime now() const override { return time.isValid() ? time : QDateTime::currentDateTime(); }
+    // Without a local QDateTime's time zone lookups, as the system's clock: the benchmarks use it.
+    qint64 nowMs() const override
+    {
+        return time.isValid() ? time.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+    }
+    qint64 steadyNs() const override { return steadyNowNs(); }
     int saveNoticeMs() const override { return 50; }
     QDateTime time;
 };
