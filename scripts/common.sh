@@ -10,7 +10,6 @@ PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # and the manual page written at build time.
 PORTLARK_BUILD_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n
-    qt6-charts-dev libqt6opengl6-dev
     cmake ninja-build g++ pkg-config
     fontconfig fonts-wqy-microhei fonts-dejavu-core
     librsvg2-bin scdoc
