@@ -19,8 +19,9 @@ PORTLARK_BUILD_PACKAGES=(
 # (CPack's dependency scan needs file and dpkg-shlibdeps; without them it leaves the libraries out.)
 PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base debootstrap)
 # What only the test suite needs besides: the check that every file names its licence, and Qt's
-# private headers, to tell the receive view a screen reader listens.
-PORTLARK_TEST_PACKAGES=(reuse qt6-base-private-dev)
+# private headers, to tell the receive view a screen reader listens; the zones the stamps are
+# tested in.
+PORTLARK_TEST_PACKAGES=(reuse qt6-base-private-dev tzdata)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }

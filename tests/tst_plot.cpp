@@ -93,14 +93,17 @@ private Q_SLOTS:
         QCOMPARE(series.x(PlotSeries::Axis::Samples, 0), 150.0);
         QCOMPARE(series.x(PlotSeries::Axis::Seconds, 99), 24.9);
         QCOMPARE(series.value(1, 0), -150.0);
-        series.setCapacity(200); // nothing lost, room to grow
+        // Full, a line reuses the oldest slot: a series it does not name has nothing there.
         series.add(25, { { {}, 1, 250 } });
+        QVERIFY(std::isnan(series.value(1, 99)));
+        series.setCapacity(200); // nothing lost, room to grow
+        series.add(25.1, { { {}, 1, 251 } });
         QCOMPARE(series.size(), 101);
         QVERIFY(std::isnan(series.value(1, 100)));
         QCOMPARE(series.latest(1), -249.0);
         series.setCapacity(100);
-        QCOMPARE(series.x(PlotSeries::Axis::Samples, 0), 151.0);
-        QCOMPARE(series.value(0, 99), 250.0);
+        QCOMPARE(series.x(PlotSeries::Axis::Samples, 0), 152.0);
+        QCOMPARE(series.value(0, 99), 251.0);
 
         PlotLines::Values wide;
         for (int k = 1; k <= 20; ++k)
