@@ -19,6 +19,21 @@ Message outputFull() { return { QStringLiteral("发送缓冲区已满，请等�
 Message transferRunning() { return { QStringLiteral("正在传输文件，请等传输结束或取消后再发送") }; }
 } // namespace SendMessages
 
+QString lineEndingName(LineEnding ending)
+{
+    switch (ending) {
+    case LineEnding::Cr:
+        return QStringLiteral("CR");
+    case LineEnding::Lf:
+        return QStringLiteral("LF");
+    case LineEnding::CrLf:
+        return QStringLiteral("CR LF");
+    case LineEnding::None:
+        break;
+    }
+    return QStringLiteral("无");
+}
+
 QStringView lineEndingText(LineEnding ending)
 {
     switch (ending) {

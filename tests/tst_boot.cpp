@@ -29,7 +29,7 @@ class BootTest : public QObject, WindowFixture {
 
     QWidget* sendArea() const { return control<QAbstractScrollArea>("TxtSend")->viewport(); }
     QWidget* receiveArea() const { return control<QAbstractScrollArea>("TxtReceive")->viewport(); }
-    QMenu* portMenu() const { return contextMenu(control("Frame1")); }
+    QMenu* portMenu() const { return rightClick(control("Frame1")); }
     static QString text(QWidget* window, const char* name)
     {
         auto* label = window->findChild<QLabel*>(QLatin1String(name));
@@ -49,7 +49,7 @@ private Q_SLOTS:
         startOnPty();
         const QString log = m_dir.filePath(u"capture.log"_s);
         fakes->dialogs.nextSaveFile = log;
-        chooseItem(contextMenu(receiveArea()), u"记录到文件…"_s);
+        choose(rightClick(receiveArea()), u"记录到文件…"_s);
         const QString file = m_dir.filePath(u"image.bin"_s);
         QFile image(file);
         QVERIFY(image.open(QIODevice::WriteOnly)
@@ -61,7 +61,7 @@ private Q_SLOTS:
             pty->masterFd(), QStringList { u"rx"_s, u"image.bin"_s }, device);
 
         fakes->dialogs.nextFile = file;
-        chooseItem(chooseItem(contextMenu(sendArea()), u"传输文件"_s), u"XMODEM-1K 发送…"_s);
+        choose(choose(rightClick(sendArea()), u"传输文件"_s), u"XMODEM-1K 发送…"_s);
         QWidget* transfer = shownWindow(u"FrmTransfer"_s);
         QVERIFY(transfer);
         auto* bar = transfer->findChild<QProgressBar*>(u"BarTransfer"_s);
@@ -107,10 +107,9 @@ private Q_SLOTS:
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(m_dir.path()));
         start();
-        QAction* item = menuItem(contextMenu(sendArea()), u"传输文件（需要安装 lrzsz）"_s);
+        QAction* missing = item(rightClick(sendArea()), u"传输文件（需要安装 lrzsz）"_s);
         qputenv("PATH", path);
-        QVERIFY(item);
-        QVERIFY(!item->isEnabled());
+        QVERIFY(missing && !missing->isEnabled());
     }
 
     // The lights follow the fake device's lines and count each change since the window opened;
@@ -120,7 +119,7 @@ private Q_SLOTS:
         start();
         FakeBackend& device = *fakes->device;
         device.modem = ModemLines { false, true, false, false };
-        chooseItem(portMenu(), u"线路状态…"_s);
+        choose(portMenu(), u"线路状态…"_s);
         QPointer<QWidget> lines = shownWindow(u"FrmLineState"_s);
         QVERIFY(lines);
         QCOMPARE(text(lines, "LblLevelDSR"), u"有效"_s);
@@ -135,9 +134,9 @@ private Q_SLOTS:
         QCOMPARE(text(lines, "LblChangesRI"), u"变化 1 次"_s);
         QCOMPARE(text(lines, "LblChangesDSR"), u"变化 0 次"_s);
         QCOMPARE(text(lines, "LblDtr"), u"DTR：已置位"_s);
-        chooseItem(portMenu(), u"DTR"_s);
+        choose(portMenu(), u"DTR"_s);
         QTRY_COMPARE(text(lines, "LblDtr"), u"DTR：未置位"_s);
-        chooseItem(chooseItem(portMenu(), u"流控制"_s), u"RTS/CTS"_s);
+        choose(choose(portMenu(), u"流控制"_s), u"RTS/CTS"_s);
         QTRY_COMPARE(text(lines, "LblRts"), u"RTS：由 RTS/CTS 流控制驱动"_s);
         device.modem.reset();
         QTRY_VERIFY(text(lines, "LblLineNote").startsWith(u"此串口不能报告线路状态"_s));
@@ -152,16 +151,16 @@ private Q_SLOTS:
     void linesOnPty()
     {
         startOnPty();
-        chooseItem(portMenu(), u"线路状态…"_s);
+        choose(portMenu(), u"线路状态…"_s);
         QWidget* lines = shownWindow(u"FrmLineState"_s);
         QVERIFY(lines);
         QCOMPARE(
             text(lines, "LblLineNote"), u"此串口不能报告线路状态（伪终端等没有调制解调器线路）"_s);
         QMenu* menu = portMenu();
         for (const QString& name : { u"RS-485 自动收发"_s, u"RS-485 收发延时…"_s }) {
-            QAction* item = menuItem(menu, name);
-            QVERIFY(item && !item->isEnabled());
-            QCOMPARE(item->toolTip(),
+            QAction* rs485 = item(menu, name);
+            QVERIFY(rs485 && !rs485->isEnabled());
+            QCOMPARE(rs485->toolTip(),
                 u"此串口的驱动不支持 RS-485 自动收发（Inappropriate ioctl for device）"_s);
         }
     }
@@ -171,9 +170,9 @@ private Q_SLOTS:
     {
         const QString options = m_dir.filePath(u"portlark.conf"_s);
         start([&](FakePlatform& fakes) { fakes.optionsFile = options; });
-        chooseItem(portMenu(), u"RS-485 自动收发"_s);
+        choose(portMenu(), u"RS-485 自动收发"_s);
         QCOMPARE(fakes->device->lineCalls.last(), u"rs485 1 0 0"_s);
-        chooseItem(portMenu(), u"RS-485 收发延时…"_s);
+        choose(portMenu(), u"RS-485 收发延时…"_s);
         auto* dialog = window->findChild<QDialog*>(u"DlgRs485"_s);
         QVERIFY(dialog);
         for (const auto& [name, ms] :
@@ -190,7 +189,7 @@ private Q_SLOTS:
 
         start([&](FakePlatform& fakes) { fakes.optionsFile = options; });
         QVERIFY(fakes->device->lineCalls.contains(u"rs485 1 5 10"_s));
-        QVERIFY(menuItem(portMenu(), u"RS-485 自动收发"_s)->isChecked());
+        QVERIFY(item(portMenu(), u"RS-485 自动收发"_s)->isChecked());
     }
 };
 

@@ -9,15 +9,13 @@
 #include "support/pty.h"
 
 #include <QComboBox>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QWidget>
 
 #include <memory>
 
 // A fresh window on fakes for each test, and the things a user does to it, with real input events.
-class QAction;
-class QMenu;
-
 class WindowFixture {
 public:
     // Builds and shows the window; `before` may set up the fakes first (a port that is absent at
@@ -43,12 +41,11 @@ public:
     QString shown(const char* name) const;
     // Status line | switch caption | lamp ("red" hides the dark one beneath it).
     QString indicators() const;
-
-    // Right-clicks the widget and returns the menu that pops up.
-    static QMenu* contextMenu(QWidget* widget);
-    static QAction* menuItem(QMenu* menu, const QString& text);
-    // Chooses the item with the keyboard; an item holding a submenu opens it, and that is returned.
-    static QMenu* chooseItem(QMenu* menu, const QString& text);
+    // The menu a right click on the widget pops up; the item of a menu with that text; the item
+    // chosen with the keyboard, returning the submenu it opens, if any.
+    static QMenu* rightClick(QWidget* widget);
+    static QAction* item(QMenu* menu, const QString& text);
+    static QMenu* choose(QMenu* menu, const QString& text);
     // A window of the program by its object name, once it shows.
     static QWidget* shownWindow(const QString& name);
 
