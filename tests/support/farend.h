@@ -3,13 +3,12 @@
 
 #pragma once
 
-#include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include <atomic>
-#include <mutex>
-#include <sys/types.h>
 #include <thread>
 
 // Whether this process has no child process left (every one it started has been waited for).
@@ -23,31 +22,21 @@ bool noChildProcesses();
 // The test must not read or write the master while it runs.
 class FarEnd {
 public:
-    // `command` runs in `folder` (the current one if empty) with LC_ALL=C.
-    FarEnd(int masterFd, const QStringList& command, const QString& folder = QString());
+    // `command` runs in `folder` with LC_ALL=C.
+    FarEnd(int masterFd, const QStringList& command, const QString& folder);
     // Kills the program if it still runs, and waits for it and the thread.
     ~FarEnd();
-    FarEnd(const FarEnd&) = delete;
-    FarEnd& operator=(const FarEnd&) = delete;
 
-    bool started() const { return m_pid > 0; }
+    bool started() { return m_process.waitForStarted(); }
     // Whether the program has ended and everything it wrote has reached the master.
-    bool finished() const { return m_done; }
-    int exitStatus() const { return m_status; } // as waitpid() gives it
-    QByteArray errors() const; // its standard error so far
+    bool finished() const { return m_process.state() == QProcess::NotRunning && m_relayed; }
+    int exitCode() const { return m_process.exitCode(); }
 
 private:
-    void relay();
-
-    int m_master;
-    pid_t m_pid = -1;
-    int m_toChild = -1; // its standard input
-    int m_fromChild = -1; // its standard output
-    int m_errors = -1; // its standard error
+    QProcess m_process;
+    int m_in[2] = { -1, -1 }; // its standard input
+    int m_out[2] = { -1, -1 }; // its standard output
     int m_stop[2] = { -1, -1 };
-    std::atomic<bool> m_done { false };
-    int m_status = 0;
-    mutable std::mutex m_mutex;
-    QByteArray m_errorText;
+    std::atomic<bool> m_relayed { false };
     std::thread m_thread;
 };
