@@ -234,7 +234,9 @@ void FileTransfer::end(const TransferOutcome& outcome)
         return;
     // What the child wrote before it is told to end goes out as it would have; only what it
     // says after is its cancel.
-    while (m_process->waitForReadyRead(0)) { }
+    while (m_process && m_process->waitForReadyRead(0)) { }
+    if (!m_process)
+        return; // it ended meanwhile, on its own
     m_ending = true;
     m_outcome = outcome;
     m_holdingCancel = true;

@@ -28,7 +28,7 @@ namespace {
 QString path(int fd) { return QStringLiteral("/proc/self/fd/%1").arg(fd); }
 } // namespace
 
-FarEnd::FarEnd(int masterFd, const QStringList& command, const QString& folder)
+FarEnd::FarEnd(int masterFd, const QStringList& command, const QString& folder, int pace)
 {
     if (::pipe2(m_in, O_CLOEXEC) != 0 || ::pipe2(m_out, O_CLOEXEC) != 0
         || ::pipe2(m_stop, O_CLOEXEC) != 0)
@@ -44,7 +44,7 @@ FarEnd::FarEnd(int masterFd, const QStringList& command, const QString& folder)
     ::close(m_in[0]);
     ::close(m_out[1]);
     m_in[0] = m_out[1] = -1;
-    m_thread = std::thread([this, masterFd] {
+    m_thread = std::thread([this, masterFd, pace] {
         const int toChild = m_in[1], fromChild = m_out[0];
         ::fcntl(toChild, F_SETFL, O_NONBLOCK);
         QByteArray toMaster;
@@ -54,7 +54,9 @@ FarEnd::FarEnd(int masterFd, const QStringList& command, const QString& folder)
                 { open ? fromChild : -1, POLLIN, 0 } };
             if (::poll(fds, 3, 100) < 0 || fds[0].revents)
                 return;
-            ssize_t n = fds[1].revents ? ::read(masterFd, buffer, sizeof buffer) : 0;
+            ssize_t n = fds[1].revents ? ::read(masterFd, buffer, pace ? 16 : sizeof buffer) : 0;
+            if (n > 0 && pace)
+                ::usleep(useconds_t(n * 1000000 / pace));
             // Replies are small and the child reads them at once; one it stopped reading is gone.
             if (n > 0)
                 (void)!::write(toChild, buffer, size_t(n));

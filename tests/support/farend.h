@@ -22,8 +22,9 @@ bool noChildProcesses();
 // The test must not read or write the master while it runs.
 class FarEnd {
 public:
-    // `command` runs in `folder` with LC_ALL=C.
-    FarEnd(int masterFd, const QStringList& command, const QString& folder);
+    // `command` runs in `folder` with LC_ALL=C. With a pace, what the program sends reaches it at
+    // that many bytes a second, as a serial line would deliver it.
+    FarEnd(int masterFd, const QStringList& command, const QString& folder, int pace = 0);
     // Kills the program if it still runs, and waits for it and the thread.
     ~FarEnd();
 
