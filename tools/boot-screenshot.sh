@@ -20,17 +20,22 @@ on_virtual_display "$PORTLARK_ROOT/docs" "$@"
 mkdir -p "$output" "$work/portlark/devices" "$work/received"
 head -c 102400 /dev/urandom >"$work/u-boot.bin"
 
-# rb on the far end, its input paced at about 8 KiB a second.
+# rb on the far end, its input paced at about 8 KiB a second. It starts when the file "go" is
+# there, once the transfer has started: its first request would otherwise come while nothing
+# waits for it, and the next one ten seconds later (a loader after `loady` asks every second).
 coproc LOADER {
-    exec python3 -u - "$work/portlark/devices/com1" "$work/received" <<'PY' 2>"$work/loader.err"
+    exec python3 -u - "$work/portlark/devices/com1" "$work/received" "$work/go" \
+        <<'PY' 2>"$work/loader.err"
 import os, pty, selectors, subprocess, sys, time, tty
 
 master, slave = pty.openpty()
 tty.setraw(slave)
 os.symlink(os.ttyname(slave), sys.argv[1])
+print("ready")
+while not os.path.exists(sys.argv[3]):
+    time.sleep(0.1)
 rb = subprocess.Popen(["rb", "-y"], cwd=sys.argv[2], stdin=subprocess.PIPE,
                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
-print("ready")
 watch = selectors.DefaultSelector()
 watch.register(master, selectors.EVENT_READ)
 watch.register(rb.stdout, selectors.EVENT_READ)
@@ -41,7 +46,7 @@ while rb.poll() is None:
             time.sleep(len(data) / 8192)
             rb.stdin.write(data)
         else:
-            os.write(master, rb.stdout.read1(4096))
+            os.write(master, os.read(rb.stdout.fileno(), 4096))
 PY
 }
 # shellcheck disable=SC2153 # set by coproc
@@ -51,7 +56,7 @@ if ! read -r -t 20 word <&"${LOADER[0]}" || [ "$word" != ready ]; then
     die "the far end did not come up"
 fi
 start_program
-sleep 1
+sleep 2
 
 # 传输文件 is the second item from the end of the send box's menu; YMODEM 发送… the third of its
 # submenu. The file dialog takes the path typed into its name box.
@@ -61,7 +66,8 @@ xdotool key --delay 150 Up Up Right Down Down Return
 sleep 1.5
 xdotool type --delay 20 "$work/u-boot.bin"
 xdotool key Return
-sleep 5
+touch "$work/go"
+sleep 6
 transfer=$(xwininfo -name "传输文件" | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
 import -window "$((transfer))" "$output/transfer.png"
 say "wrote $output/transfer.png"
