@@ -5,15 +5,17 @@
 // capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
 // (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
 // --com and --settings open at start-up, the receive display's time stamps, frames, character
-// column and sent lines (the receive box's menu). The 字符编码 menu (app/window_encoding.cpp), the
-// plot window (app/window_plot.cpp) and the stored commands (app/window_commands.cpp) are added to
-// these menus here. All but the start-up options are remembered between runs.
+// column, sent lines and 协议解析 (the receive box's menu). The 字符编码 menu
+// (app/window_encoding.cpp), the plot window (app/window_plot.cpp) and the stored commands
+// (app/window_commands.cpp) are added to these menus here. All but the start-up options are
+// remembered between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
 #include "app/options.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
+#include "modbus/modbus.h"
 #include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
 #include "port/serialcomponent.h"
@@ -31,6 +33,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextCursor>
 
 #include <cstdio>
@@ -51,6 +54,7 @@ private:
     void sendMenu(const QPoint& pos);
     void appendCheck(CheckBytes::Kind kind);
     QList<QAction*> protocolActions();
+    QMenu* decodeMenu();
     void applyProtocol();
     void showFramesTip(QMenu* frames);
     // A choice the user made: saved when it differs from what is remembered.
@@ -218,14 +222,43 @@ QList<QAction*> WindowExtras::protocolActions()
         applyProtocol();
     });
     applyProtocol();
-    return { stamps, frames->menuAction(), chars, sent };
+    return { stamps, frames->menuAction(), chars, sent, decodeMenu()->menuAction() };
+}
+
+// 协议解析: the RTU gap follows the port's line, so a new setting applies it again.
+QMenu* WindowExtras::decodeMenu()
+{
+    auto* menu = new QMenu(QStringLiteral("协议解析"), &w);
+    menu->setObjectName(QStringLiteral("MnuDecode"));
+    auto* group = new QActionGroup(menu);
+    const struct {
+        const char* text;
+        Modbus::Mode mode;
+    } modes[] = { { "无", Modbus::Mode::Off }, { "Modbus RTU", Modbus::Mode::Rtu },
+        { "Modbus ASCII", Modbus::Mode::Ascii } };
+    for (const auto& choice : modes) {
+        QAction* action = menu->addAction(QString::fromUtf8(choice.text));
+        action->setCheckable(true);
+        action->setChecked(m_options.decode == choice.mode);
+        group->addAction(action);
+        const Modbus::Mode mode = choice.mode;
+        connect(action, &QAction::triggered, this, [this, mode] {
+            remember(&Options::decode, mode);
+            applyProtocol();
+        });
+    }
+    for (QComboBox* box : { w.CboBaudrate, w.CboParitybit, w.CboDatabit, w.CboStopbit })
+        connect(box, &QComboBox::activated, this, &WindowExtras::applyProtocol);
+    connect(w.CmdSwitch, &QPushButton::clicked, this, &WindowExtras::applyProtocol);
+    return menu;
 }
 
 void WindowExtras::applyProtocol()
 {
     ProtocolFormatter& protocol = w.m_receive.protocol();
-    protocol.setChoices(
-        { m_options.timestamps, m_options.frameMs, m_options.hexChars, m_options.showSent });
+    const std::optional<LineSettings> line = lineSettings(w.MSComm->settings());
+    protocol.setChoices({ m_options.timestamps, m_options.frameMs, m_options.hexChars,
+        m_options.showSent, m_options.decode, Modbus::rtuGapNs(line.value_or(LineSettings())) });
     w.MSComm->needTiming(
         SerialComponent::ProtocolView, protocol.active(MainWindow::ticked(w.ChkHexReceive)));
 }
