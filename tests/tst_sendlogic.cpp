@@ -155,6 +155,9 @@ private Q_SLOTS:
             << QStringList { u"HEX  01 02"_s, u"01 02"_s } << 2;
         QTest::newRow("one line, & kept")
             << QStringList { u"A&B\r\nC\t"_s } << QStringList { u"A&&B↵C→"_s } << 1;
+        QTest::newRow("control characters shown, none that reorders")
+            << QStringList { u"\u0001A\u001b\u007f\u0085\u2028\u202e"_s }
+            << QStringList { u"␁A␛␡�↵�"_s } << 1;
         QStringList many;
         for (int i = 0; i < 105; ++i)
             many << QString::number(i);

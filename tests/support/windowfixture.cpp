@@ -73,7 +73,10 @@ void WindowFixture::type(const char* box, const QString& text) const
     QWidget* editor = control(box);
     if (auto* combo = qobject_cast<QComboBox*>(editor))
         editor = combo->lineEdit();
-    // A box completes typed text only in the active window, as a user's typing always is.
+    // A box completes typed text only in the active window, as a user's typing always is. The
+    // offscreen platform leaves no window active after an item of a submenu was chosen, where a
+    // user's desktop gives the activation back.
+    editor->window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(editor->window()));
     editor->setFocus();
     QTest::keySequence(editor, QKeySequence::SelectAll);
