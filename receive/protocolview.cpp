@@ -216,6 +216,22 @@ QString ProtocolFormatter::idle(Moment now, bool hex)
     return frame.isEmpty() ? QString() : frameClose(frame, hex);
 }
 
+QString ProtocolFormatter::note(const QString& text, bool hexDisplay, Moment at)
+{
+    QString line;
+    if (const QByteArray open = decoding() ? m_splitter.flush() : QByteArray(); !open.isEmpty())
+        line = frameClose(open, hexDisplay);
+    else
+        line = hexDisplay ? QString::fromLatin1(frameEnd())
+                          : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+    if (m_choices.stamps)
+        line += stamp(at.wallMs) + QStringLiteral("] ");
+    line += text + QLatin1Char('\n');
+    m_lineStart = true;
+    m_afterCr = false;
+    return line;
+}
+
 void ProtocolFormatter::pairSent(const QByteArray& bytes)
 {
     if (decoding())

@@ -60,6 +60,8 @@ public:
     QString idle(Moment now, bool hex);
     // When idle() will end the open frame; FrameSplitter::none without one.
     qint64 frameDeadlineNs() const { return m_splitter.deadlineNs(); }
+    // A line of the program's own (a reply's verdict), after whatever the display holds.
+    QString note(const QString& text, bool hexDisplay, Moment at);
     // A send not shown still pairs the next answer with it.
     void pairSent(const QByteArray& bytes);
 

@@ -73,3 +73,11 @@ QString ReceivePath::toggleStopped()
     m_stopped = !m_stopped;
     return m_stopped ? QStringLiteral("继续显示") : QStringLiteral("停止显示");
 }
+
+Arrival ReceivePath::note(const QString& text, bool hexDisplay, Moment at)
+{
+    Arrival arrival;
+    if (hexDisplay || !m_stopped)
+        arrival.text = m_protocol.note(text, hexDisplay, at);
+    return arrival;
+}

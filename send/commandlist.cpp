@@ -316,6 +316,8 @@ Message problemOf(const Command& command)
 {
     if (command.content.isEmpty())
         return SendMessages::emptyData();
+    if (const QString why = command.expect.problem(); !why.isEmpty())
+        return { why };
     if (command.hex) {
         if (const QString shortfall = SendLogic::hexShortfall(command.content);
             !shortfall.isEmpty())

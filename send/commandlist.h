@@ -23,7 +23,7 @@ struct Command {
     bool inSequence = true; // ticked: 循环发送 sends it
     static constexpr int longestTimeoutMs = 600000;
     static constexpr int mostRetries = 100;
-    ReplyPattern expect; // 期望回复; Kind::None: none
+    ReplyPattern expect {}; // 期望回复; Kind::None: none
     int timeoutMs = 1000;
     int retries = 0;
 

@@ -7,8 +7,8 @@
 
 LINK becomes a link to the pseudo-terminal the program opens (COM1 in its devices folder).
 pymodbus needs a device path of its own, so it gets a second pseudo-terminal and this script
-copies bytes between the two far ends. It prints "ready" once the link is there, and ends by
-itself after SECONDS.
+copies bytes between the two far ends. It prints "ready" once the link is there and pymodbus has
+its port open, and ends by itself after SECONDS.
 
 slave:  pymodbus' serial server at unit 1 (holding register n holds 100 * n + 1, coil n is n odd);
         it prints nothing more.
@@ -51,8 +51,15 @@ def serve_slave(path):
                                di=ModbusSequentialDataBlock(1, coils),
                                ir=ModbusSequentialDataBlock(1, holding))
     context = ModbusServerContext(slaves={1: store}, single=False)
-    asyncio.run(StartAsyncSerialServer(context=context, framer=ModbusRtuFramer, port=path,
-                                       baudrate=9600))
+
+    async def serve():
+        server = await StartAsyncSerialServer(context=context, framer=ModbusRtuFramer, port=path,
+                                              baudrate=9600, defer_start=True)
+        await server.start()
+        print("ready", flush=True)  # only now does a request reach it
+        await server.serve_forever()
+
+    asyncio.run(serve())
 
 
 def run_master(path, unit, start, count):
@@ -62,6 +69,7 @@ def run_master(path, unit, start, count):
     client = ModbusSerialClient(path, framer=ModbusRtuFramer, baudrate=115200, timeout=1,
                                 retries=0)
     client.connect()
+    print("ready", flush=True)
     while True:
         try:
             reply = client.read_holding_registers(start, count, slave=unit)
@@ -92,7 +100,6 @@ def main():
     stop = threading.Event()
     threading.Thread(target=relay, args=(program_side, peer_side, stop), daemon=True).start()
     threading.Timer(args.seconds, lambda: os._exit(0)).start()
-    print("ready", flush=True)
     path = os.ttyname(peer_tty)
     if args.role == "slave":
         serve_slave(path)
