@@ -110,6 +110,7 @@ CommandWindow::CommandWindow(QWidget* parent)
     m_table->horizontalHeaderItem(Name)->setToolTip(QStringLiteral("勾选的命令参加循环发送"));
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(Content, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(Result, QHeaderView::Stretch);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_sequence->setObjectName(QStringLiteral("CmdSequence"));
@@ -174,6 +175,7 @@ CommandWindow::CommandWindow(QWidget* parent)
     m_tallies->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_tallies->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_tallies->verticalHeader()->hide();
+    m_tallies->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_tallies->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tallies->setMaximumHeight(150);
     m_tallies->hide();
