@@ -7,6 +7,7 @@
 #include "modbus/modbus.h"
 #include "port/serialbackend.h"
 #include "receive/protocolview.h"
+#include "send/replycheck.h"
 
 #include <QtTest>
 
@@ -160,6 +161,82 @@ private Q_SLOTS:
         QCOMPARE(next.size(), 2);
         QCOMPARE(next[0].frame, "\x01\x03\x04\x00\x01"_ba);
         QCOMPARE(splitter.expire(3 * gapNs), "\x02"_ba);
+    }
+
+    // The pattern forms an expectation or an automatic answer's trigger is written in.
+    void patterns_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("regex");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<bool>("matches");
+        const int hex = int(ReplyPattern::Kind::Hex), text = int(ReplyPattern::Kind::Text);
+        const QByteArray answer = rtu("0103040001 0065");
+        QTest::newRow("hex, ?? any byte")
+            << hex << u"01 03 04 ?? ?? ?? ?? ?? ??"_s << false << answer << true;
+        QTest::newRow("hex, one byte differs")
+            << hex << u"01 03 04 00 02 ?? ?? ?? ??"_s << false << answer << false;
+        QTest::newRow("hex, a byte more")
+            << hex << u"01 03 04 ?? ?? ?? ?? ?? ?? ??"_s << false << answer << false;
+        QTest::newRow("text held") << text << u"OK"_s << false << "\r\nOK\r\n"_ba << true;
+        QTest::newRow("text, a regex is plain text")
+            << text << u"^OK"_s << false << "OK"_ba << false;
+        QTest::newRow("regex") << text << u"^\\+CSQ: \\d+,\\d+"_s << true << "+CSQ: 21,99\r\n"_ba
+                               << true;
+        QTest::newRow("Modbus request to any unit")
+            << int(ReplyPattern::Kind::Modbus) << QString() << false << rtu("110300000002") << true;
+        QTest::newRow("Modbus request to another unit")
+            << int(ReplyPattern::Kind::Modbus) << u"1"_s << false << rtu("110300000002") << false;
+        QTest::newRow("Modbus answer is no request")
+            << int(ReplyPattern::Kind::Modbus) << QString() << false << answer << false;
+    }
+
+    void patterns()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, pattern);
+        QFETCH(bool, regex);
+        QFETCH(QByteArray, frame);
+        QFETCH(bool, matches);
+        const ReplyPattern reply { ReplyPattern::Kind(kind), pattern, regex };
+        QCOMPARE(reply.problem(), QString());
+        QCOMPARE(reply.triggers(frame, "UTF-8"), matches);
+    }
+
+    void patternProblems_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("odd digit") << int(ReplyPattern::Kind::Hex) << u"01 0"_s;
+        QTest::newRow("one ?") << int(ReplyPattern::Kind::Hex) << u"01 ?"_s;
+        QTest::newRow("regex that does not compile") << int(ReplyPattern::Kind::Text) << u"(OK"_s;
+        QTest::newRow("unit past 247") << int(ReplyPattern::Kind::Modbus) << u"248"_s;
+    }
+
+    void patternProblems()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, pattern);
+        const ReplyPattern bad { ReplyPattern::Kind(kind), pattern, true };
+        QVERIFY(!bad.problem().isEmpty());
+    }
+
+    // 读寄存器 answers from the table; a register it lacks is exception 02, a count past 125 03.
+    void registerAnswers()
+    {
+        const Modbus::Registers table { { 0, 1 }, { 1, 101 } };
+        const auto answer = [&](const char* request) {
+            AutoAnswer row;
+            row.replyKind = AutoAnswer::Reply::Registers;
+            return row.replyTo(rtu(request), table, {});
+        };
+        QCOMPARE(answer("070400000002"), rtu("0704040001 0065"));
+        QCOMPARE(answer("010300010002"), rtu("018302"));
+        QCOMPARE(answer("01030000007E"), rtu("018303"));
+        QVERIFY(answer("010600000001").isNull());
+        AutoAnswer text { true, {}, AutoAnswer::Reply::Text, u"OK\\r\\n\\\\"_s, 0 };
+        QCOMPARE(text.replyTo({}, table, "UTF-8"), "OK\r\n\\"_ba);
     }
 
     // The display: each frame on its own line, the annotation after it; a sent request pairs the
