@@ -21,7 +21,7 @@ void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received, qint64
         const Moment at = m_receive.protocol().active(hex) ? moment(atNs) : Moment();
         showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)
                         : m_receive.text(received, ticked(ChkAutoClear), at));
-        armFrameEnd();
+        armFrameEnd(); // a frame cut short ends in silence
     } else if (commEvent == SerialComponent::EventSend) {
         m_receive.protocol().written(atNs);
         CountSentText();

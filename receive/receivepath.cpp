@@ -12,10 +12,9 @@ Arrival ReceivePath::text(const QByteArray& received, bool autoClear, Moment at)
     Arrival arrival;
     if (m_protocol.decoding()) {
         // Frames are cut from the bytes, each decoded as it is shown.
-        const QString text = m_protocol.frames(received, at, false,
+        QString text = m_protocol.frames(received, at, false,
             [this](const QByteArray& bytes) { return m_serial.textOf(bytes); });
-        if (!m_stopped)
-            arrival.text = text;
+        arrival.text = m_stopped ? QString() : std::move(text);
     } else {
         QString text = m_serial.textOf(received);
         if (!m_stopped)
