@@ -38,35 +38,6 @@ class ExtrasTest : public QObject, WindowFixture {
     QTemporaryDir m_dir;
 
     QWidget* receiveArea() const { return control<QAbstractScrollArea>("TxtReceive")->viewport(); }
-    // Right-clicks the widget and returns the menu that pops up.
-    static QMenu* rightClick(QWidget* widget)
-    {
-        while (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
-        QContextMenuEvent event(
-            QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
-        QApplication::sendEvent(widget, &event);
-        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    }
-    static QAction* item(QMenu* menu, const QString& text)
-    {
-        for (QAction* action : menu->actions())
-            if (action->text() == text)
-                return action;
-        return nullptr;
-    }
-    // Chooses the item with the keyboard; an item holding a submenu opens it, and that is returned.
-    static QMenu* choose(QMenu* menu, const QString& text)
-    {
-        QAction* action = item(menu, text);
-        QPointer<QMenu> sub = action->menu(); // a plain item's menu closes and goes
-        menu->setActiveAction(action); // as the arrow keys would
-        QTest::keyClick(menu, Qt::Key_Return);
-        if (sub)
-            (void)QTest::qWaitFor([&] { return sub->isVisible(); });
-        return sub;
-    }
-
     QWidget* sendArea() const { return control<QAbstractScrollArea>("TxtSend")->viewport(); }
     // Opens 快捷发送 from the send box's menu and imports the file through the file dialog.
     QTableWidget* import(const QByteArray& json)

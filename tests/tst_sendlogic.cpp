@@ -185,8 +185,9 @@ private Q_SLOTS:
 
     void commandFile()
     {
-        const QList<Command> rows { { u"读"_s, u"01 03"_s, true, LineEnding::CrLf, 0, true },
-            { QString(), u"AT\r\n\"x\""_s, false, LineEnding::Lf, 3600000, false } };
+        // No two choices of a row alike, so that none reads back with another's value.
+        const QList<Command> rows { { u"读"_s, u"01 03"_s, true, LineEnding::CrLf, 0, false },
+            { QString(), u"AT\r\n\"x\""_s, false, LineEnding::Lf, 3600000, true } };
         const CommandList::Read read = CommandList::read(CommandList::write(rows));
         QCOMPARE(read.problem, QString());
         QCOMPARE(read.commands, rows);
