@@ -187,6 +187,8 @@ CommandWindow::CommandWindow(QWidget* parent)
     layout->addWidget(m_tallies);
     layout->addWidget(buildAnswers(), 2);
     resize(1000, 620);
+    // Narrower than its rows of buttons, if the user wants: the table scrolls.
+    setMinimumSize(320, 240);
 }
 
 QWidget* CommandWindow::buildAnswers()
@@ -462,13 +464,22 @@ void CommandWindow::addRow(const Command& command)
         int(command.expect.kind),
         QStringLiteral("Modbus 应答：从站地址和功能码对、校验对、不是异常应答的任何应答"));
     m_table->setCellWidget(row, Expect, expect);
+    connect(comboOf(expect), &QComboBox::currentTextChanged, this,
+        [this, expect](const QString& text) { describeCell(expect, Expect, text); });
     m_table->setItem(row, Pattern, new QTableWidgetItem(command.expect.pattern));
     m_table->setItem(row, Regex, checkItem(command.expect.regex));
-    for (const auto& [column, lowest, highest, value] :
-        { std::tuple { Timeout, 1, Command::longestTimeoutMs, command.timeoutMs },
-            std::tuple { Retries, 0, Command::mostRetries, command.retries } }) {
+    for (const auto& [column, lowest, highest, value, unit] :
+        { std::tuple {
+              Timeout, 1, Command::longestTimeoutMs, command.timeoutMs, QStringLiteral(" ms") },
+            std::tuple {
+                Retries, 0, Command::mostRetries, command.retries, QStringLiteral(" 次") } }) {
         QSpinBox* box = spinBox(lowest, highest, value);
-        connect(box, &QSpinBox::valueChanged, this, [this] { Q_EMIT edited(); });
+        const int at = column;
+        const QString words = unit;
+        connect(box, &QSpinBox::valueChanged, this, [this, box, at, words](int n) {
+            describeCell(box, at, QString::number(n) + words);
+            Q_EMIT edited();
+        });
         m_table->setCellWidget(row, column, box);
     }
     auto* result = new QTableWidgetItem;
@@ -480,6 +491,11 @@ void CommandWindow::addRow(const Command& command)
     describeCell(endingCell, Ending, lineEndingName(command.ending));
     describeCell(delay, Delay, QStringLiteral("%1 ms").arg(command.delayMs));
     describeCell(send, Send, send->text());
+    describeCell(expect, Expect, comboOf(expect)->currentText());
+    describeCell(
+        m_table->cellWidget(row, Timeout), Timeout, QStringLiteral("%1 ms").arg(command.timeoutMs));
+    describeCell(
+        m_table->cellWidget(row, Retries), Retries, QStringLiteral("%1 次").arg(command.retries));
     nameRow(row);
     m_filling = filling;
 }
