@@ -75,7 +75,7 @@ public:
     // wake-ups. Each user's need is its own: one leaving does not end another's.
     // A file transfer needs it too: each block waits for its reply, and a gathered reply is a
     // slower transfer.
-    enum TimingUser { ProtocolView = 1, Plot = 2, Transfer = 4 };
+    enum TimingUser { ProtocolView = 1, Plot = 2, Replies = 4, Transfer = 8 };
     void needTiming(TimingUser user, bool needed);
     bool timed() const { return m_timingUsers != 0; }
 

@@ -10,12 +10,13 @@ root=${1:-$(dirname "$0")/..}
 declare -A uses=(
     [platform]=""
     [port]=""
-    [receive]="port"
-    [send]="port"
+    [modbus]="port"
+    [receive]="port modbus"
+    [send]="port modbus"
     [transfer]="port send"
     [view]=""
     [plot]="port platform"
-    [app]="platform port receive send view plot transfer"
+    [app]="platform port modbus receive send view plot transfer"
 )
 status=0
 for folder in "${!uses[@]}"; do
