@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <utility>
+
 namespace {
 
 constexpr int lightSize = 14;
@@ -63,10 +65,14 @@ LineStateWindow::LineStateWindow(SerialComponent& serial, QWidget* parent)
     connect(&m_watch, &LineWatch::changed, this, &LineStateWindow::showState);
 }
 
+// Minimised and shown again, it goes on counting from when it opened.
 void LineStateWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    m_watch.start();
+    if (std::exchange(m_opened, true))
+        m_watch.resume();
+    else
+        m_watch.start();
 }
 
 void LineStateWindow::hideEvent(QHideEvent* event)

@@ -37,4 +37,5 @@ private:
     QLabel* m_dtr;
     QLabel* m_rts;
     QLabel* m_note;
+    bool m_opened = false;
 };

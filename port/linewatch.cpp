@@ -36,6 +36,13 @@ void LineWatch::start()
         Q_EMIT changed(m_state);
 }
 
+void LineWatch::resume()
+{
+    m_state.lines.reset();
+    m_timer.start();
+    poll();
+}
+
 // Changes count only between two readings in a row: what a line did while the port was closed
 // or could not tell is not known.
 bool LineWatch::poll()

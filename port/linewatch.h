@@ -42,6 +42,8 @@ public:
     explicit LineWatch(SerialComponent& serial, QObject* parent = nullptr);
     // Counts from zero, reading at once.
     void start();
+    // Reads again with the counts kept; what the lines did meanwhile is not counted.
+    void resume();
     void stop() { m_timer.stop(); }
     bool isRunning() const { return m_timer.isActive(); }
     const State& state() const { return m_state; }
