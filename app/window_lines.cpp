@@ -42,11 +42,17 @@ void WindowLines::addRs485(QMenu* menu)
                 : refusal);
     }
     connect(automatic, &QAction::triggered, this, [this, port](bool on) {
-        m_options.rs485.enabled = on;
-        port->setRs485(m_options.rs485);
-        m_saveOptions();
-        if (const QString problem = port->rs485Problem(); !problem.isEmpty())
+        Rs485Settings wanted = m_options.rs485;
+        wanted.enabled = on;
+        port->setRs485(wanted);
+        // A driver that reports RS-485 settings may still refuse to take them: said, not kept.
+        if (const QString problem = port->rs485Problem(); !problem.isEmpty()) {
+            port->setRs485(m_options.rs485);
             w.showMessage({ problem });
+            return;
+        }
+        m_options.rs485 = wanted;
+        m_saveOptions();
     });
     connect(delays, &QAction::triggered, this, &WindowLines::askDelays);
 }
