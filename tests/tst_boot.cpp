@@ -5,7 +5,6 @@
 // and cancelled from its window, with the real lrzsz on the far end of a pseudo-terminal; the
 // line-state window over the fake device's lines and on a pseudo-terminal; RS-485 from the port
 // group's menu, refused by a pseudo-terminal and remembered with the line control.
-#include "app/options.h"
 #include "support/farend.h"
 #include "support/windowfixture.h"
 #include "transfer/filetransfer.h"
