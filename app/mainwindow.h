@@ -75,6 +75,10 @@ private:
     // The send box's history, line ending, Ctrl+Enter and stored commands
     // (app/window_commands.h), built by WindowExtras.
     friend class WindowCommands;
+    // 传输文件 (app/window_transfer.h) and the port group's RS-485 and 线路状态
+    // (app/window_lines.h), built by WindowExtras.
+    friend class WindowTransfer;
+    friend class WindowLines;
 
     void buildControls();
     void connectHandlers();

@@ -13,12 +13,16 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
 const QString dtrKey = QStringLiteral("line/dtr");
 const QString rtsKey = QStringLiteral("line/rts");
 const QString flowKey = QStringLiteral("line/flow");
+const QString rs485Key = QStringLiteral("line/rs485");
+const QString rs485BeforeKey = QStringLiteral("line/rs485-before-ms");
+const QString rs485AfterKey = QStringLiteral("line/rs485-after-ms");
 const QString logFolderKey = QStringLiteral("log/folder");
 const QString fontPointsKey = QStringLiteral("view/font-points");
 const QString timestampsKey = QStringLiteral("view/timestamps");
@@ -91,6 +95,13 @@ Options::Loaded Options::load(const QString& path)
             options.flow = FlowControl(flow);
     options.logFolder = text(settings, logFolderKey);
     bool number = false;
+    readFlag(settings, rs485Key, options.rs485.enabled);
+    for (const auto& [key, delay] : { std::pair(rs485BeforeKey, &options.rs485.beforeMs),
+             std::pair(rs485AfterKey, &options.rs485.afterMs) }) {
+        const int ms = text(settings, key).toInt(&number);
+        if (number && ms >= 0 && ms <= Rs485Settings::maxDelayMs)
+            *delay = ms;
+    }
     const int points = text(settings, fontPointsKey).toInt(&number);
     if (number && points >= minFontPoints && points <= maxFontPoints)
         options.fontPoints = points;
@@ -125,6 +136,9 @@ bool Options::save(const QString& path) const
     settings.setValue(dtrKey, dtr);
     settings.setValue(rtsKey, rts);
     settings.setValue(flowKey, flowNames[int(flow)]);
+    settings.setValue(rs485Key, rs485.enabled);
+    settings.setValue(rs485BeforeKey, QString::number(rs485.beforeMs));
+    settings.setValue(rs485AfterKey, QString::number(rs485.afterMs));
     settings.setValue(logFolderKey, logFolder);
     settings.setValue(fontPointsKey, QString::number(fontPoints));
     settings.setValue(timestampsKey, timestamps);

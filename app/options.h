@@ -16,6 +16,7 @@ struct Options {
     bool dtr = true;
     bool rts = true;
     FlowControl flow = FlowControl::None;
+    Rs485Settings rs485; // 自动收发 and its delays
     QString logFolder; // where the capture log's file dialog starts; empty: the dialog's own choice
     static constexpr int minFontPoints = 6;
     static constexpr int maxFontPoints = 48;

@@ -336,8 +336,8 @@ void WindowCommands::sendRow(int row)
     if (row < 0 || row >= m_commands.size())
         return;
     const Command command = m_commands[row];
-    if (!w.MSComm->portOpen()) {
-        w.showMessage(SendMessages::portClosed());
+    if (const Message refusal = w.m_send.refusal(); !refusal.isNull()) {
+        w.showMessage(refusal);
         return;
     }
     if (!confirm(command))
@@ -402,8 +402,8 @@ void WindowCommands::runSequence(bool start)
         m_sequence.stop();
         return;
     }
-    if (!w.MSComm->portOpen()) {
-        w.showMessage(SendMessages::portClosed());
+    if (const Message refusal = w.m_send.refusal(); !refusal.isNull()) {
+        w.showMessage(refusal);
         return;
     }
     bool any = false;

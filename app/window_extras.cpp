@@ -15,6 +15,8 @@
 #include "app/options.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
+#include "app/window_lines.h"
+#include "app/window_transfer.h"
 #include "modbus/modbus.h"
 #include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
@@ -72,6 +74,8 @@ private:
     bool m_saveFailed = false; // reported once
     CaptureLog m_log;
     std::function<void(QMenu*)> m_commandItems;
+    WindowTransfer* m_transfer = nullptr;
+    WindowLines* m_lines = nullptr;
 };
 
 namespace {
@@ -140,6 +144,8 @@ WindowExtras::WindowExtras(MainWindow& window)
     w.TxtSend->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w.TxtSend, &QWidget::customContextMenuRequested, this, &WindowExtras::sendMenu);
     m_commandItems = buildWindowCommands(w, m_options, [this] { saveOptions(); });
+    m_transfer = new WindowTransfer(w);
+    m_lines = new WindowLines(w, m_options, [this] { saveOptions(); });
 }
 
 void WindowExtras::applyStartOptions(const StartOptions& options)
@@ -322,7 +328,7 @@ bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     QStringList lines;
     if (watched == w.TxtStatus) {
-        lines << w.m_port.lastFailure() << w.m_port.waitingText();
+        lines << w.m_port.lastFailure() << w.m_port.waitingText() << w.MSComm->rs485Problem();
         if (m_log.isRunning())
             lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
                          .arg(QDir::toNativeSeparators(m_log.fileName()))
@@ -382,10 +388,13 @@ void WindowExtras::lineMenu(const QPoint& pos)
         });
     }
 
+    m_lines->addRs485(menu);
+
     menu->addSeparator();
     QAction* breakAction = menu->addAction(QStringLiteral("发送 Break"));
     breakAction->setEnabled(open && can.testFlag(SerialBackend::Break));
     connect(breakAction, &QAction::triggered, port, &SerialComponent::sendBreak);
+    m_lines->addLineState(menu);
     menu->popup(w.Frame1->mapToGlobal(pos));
 }
 
@@ -412,6 +421,7 @@ void WindowExtras::sendMenu(const QPoint& pos)
             [this, kind] { appendCheck(kind); });
     }
     m_commandItems(menu);
+    m_transfer->addToSendMenu(menu);
     addEncodings(menu);
     menu->popup(w.TxtSend->viewport()->mapToGlobal(pos));
 }

@@ -16,7 +16,10 @@
 
 void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received, qint64 atNs)
 {
-    if (commEvent == SerialComponent::EventReceive) {
+    if (commEvent == SerialComponent::EventReceive && m_send.transferRunning()) {
+        // A file transfer's bytes are the transfer's: counted and logged, never shown.
+        showArrival(m_receive.counted(received, ticked(ChkAutoClear)));
+    } else if (commEvent == SerialComponent::EventReceive) {
         const bool hex = ticked(ChkHexReceive);
         const Moment at = m_receive.protocol().active(hex) ? moment(atNs) : Moment();
         showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)

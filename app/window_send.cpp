@@ -22,7 +22,7 @@ void MainWindow::ChkAutoSend_Click()
         TmrAutoSend->setEnabled(false);
         return;
     }
-    const AutoSend::Start start = m_autoSend.ticked(MSComm->portOpen(), TxtAutoSendTime->text());
+    const AutoSend::Start start = m_autoSend.ticked(m_send.refusal(), TxtAutoSendTime->text());
     if (start.untick)
         ChkAutoSend->setChecked(false); // runs this handler again, which stops the timer
     if (start.period && TmrAutoSend->setInterval(*start.period))

@@ -6,12 +6,15 @@
 #include "port/comnames.h"
 #include "port/openfailure.h"
 
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -342,4 +345,49 @@ void QtSerialBackend::sendBreak(int ms)
             (void)m_port.setBreakEnabled(false);
         m_port.clearError();
     });
+}
+
+std::optional<ModemLines> QtSerialBackend::modemLines()
+{
+    int bits = 0;
+    if (m_state != State::Open || ::ioctl(m_port.handle(), TIOCMGET, &bits) != 0)
+        return std::nullopt;
+    return ModemLines { (bits & TIOCM_CTS) != 0, (bits & TIOCM_DSR) != 0, (bits & TIOCM_CAR) != 0,
+        (bits & TIOCM_RNG) != 0 };
+}
+
+namespace {
+QString rs485Reason(int error)
+{
+    return QStringLiteral("此串口的驱动不支持 RS-485 自动收发（%1）")
+        .arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+} // namespace
+
+QString QtSerialBackend::rs485Refusal() const
+{
+    serial_rs485 conf {};
+    if (m_state != State::Open)
+        return QStringLiteral("串口没有打开");
+    return ::ioctl(m_port.handle(), TIOCGRS485, &conf) == 0 ? QString() : rs485Reason(errno);
+}
+
+// What else the driver holds (a bus termination, RX during TX) is left as it was.
+QString QtSerialBackend::setRs485(const Rs485Settings& settings)
+{
+    serial_rs485 conf {};
+    if (m_state != State::Open)
+        return QStringLiteral("串口没有打开");
+    if (::ioctl(m_port.handle(), TIOCGRS485, &conf) != 0)
+        return rs485Reason(errno);
+    if (settings.enabled)
+        conf.flags = (conf.flags | SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND)
+            & ~__u32(SER_RS485_RTS_AFTER_SEND);
+    else
+        conf.flags &= ~__u32(SER_RS485_ENABLED);
+    conf.delay_rts_before_send = __u32(settings.beforeMs);
+    conf.delay_rts_after_send = __u32(settings.afterMs);
+    if (::ioctl(m_port.handle(), TIOCSRS485, &conf) != 0)
+        return rs485Reason(errno);
+    return {};
 }

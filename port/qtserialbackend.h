@@ -52,6 +52,9 @@ public:
     void setLines(bool dtr, bool rts) override;
     void setFlowControl(FlowControl flow) override;
     void sendBreak(int ms) override;
+    std::optional<ModemLines> modemLines() override;
+    QString rs485Refusal() const override;
+    QString setRs485(const Rs485Settings& settings) override;
 
 private:
     enum class State { Closed, Open, Lost };

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 // A line as a UART can take it; what the settings text may say is decided before this is made
 // (lineSettings() in port/portsettings.h).
 struct LineSettings {
@@ -22,6 +24,33 @@ struct LineSettings {
 };
 
 enum class FlowControl { None, Hardware, Software }; // RTS/CTS, XON/XOFF
+
+// The modem status lines the device drives, as the port reports them.
+struct ModemLines {
+    bool cts = false;
+    bool dsr = false;
+    bool dcd = false;
+    bool ri = false;
+    bool operator==(const ModemLines& o) const
+    {
+        return cts == o.cts && dsr == o.dsr && dcd == o.dcd && ri == o.ri;
+    }
+    bool operator!=(const ModemLines& o) const { return !(*this == o); }
+};
+
+// RS-485 direction control by the driver: RTS on while sending, held that long before the first
+// byte and after the last.
+struct Rs485Settings {
+    static constexpr int maxDelayMs = 100; // what Linux holds at most
+    bool enabled = false;
+    int beforeMs = 0;
+    int afterMs = 0;
+    bool operator==(const Rs485Settings& o) const
+    {
+        return enabled == o.enabled && beforeMs == o.beforeMs && afterMs == o.afterMs;
+    }
+    bool operator!=(const Rs485Settings& o) const { return !(*this == o); }
+};
 
 // The part of the serial component that touches a device, and the only part a test replaces.
 // Everything above it (the properties, input modes, the code page, the events) is shared by the
@@ -70,6 +99,15 @@ public:
     virtual void setLines(bool /*dtr*/, bool /*rts*/) { }
     virtual void setFlowControl(FlowControl /*flow*/) { }
     virtual void sendBreak(int /*ms*/) { }
+
+    // The modem status lines now; nothing when the open port cannot report them (a
+    // pseudo-terminal has none) or the port is closed. Asked only while someone shows them, so a
+    // backend that hears of changes (a remote port's notices) may answer with the last it heard.
+    virtual std::optional<ModemLines> modemLines() { return std::nullopt; }
+    // Why the open port cannot do RS-485 direction control, in the user's words; empty when it
+    // can. setRs485() answers the same way: empty when the driver took the settings.
+    virtual QString rs485Refusal() const { return QStringLiteral("此串口不支持 RS-485 自动收发"); }
+    virtual QString setRs485(const Rs485Settings& /*settings*/) { return rs485Refusal(); }
 
 protected:
     // What an open ends with: true and no error, or false and why (the reason's own text unless

@@ -54,6 +54,8 @@ bool SerialComponent::setPortOpen(bool open)
     if (!m_error.isEmpty())
         return false;
     applyLineControl();
+    m_rs485Applied = false; // a fresh opening: the driver holds its own setting
+    applyRs485();
     return true;
 }
 
@@ -132,6 +134,34 @@ void SerialComponent::sendBreak()
 {
     if (portOpen())
         m_backend->sendBreak(breakMs);
+}
+
+std::optional<ModemLines> SerialComponent::modemLines()
+{
+    return portOpen() ? m_backend->modemLines() : std::nullopt;
+}
+
+void SerialComponent::setRs485(const Rs485Settings& settings)
+{
+    m_rs485 = settings;
+    if (portOpen())
+        applyRs485();
+}
+
+QString SerialComponent::rs485Refusal() const
+{
+    return portOpen() ? m_backend->rs485Refusal() : QString();
+}
+
+void SerialComponent::applyRs485()
+{
+    m_rs485Problem.clear();
+    if (!m_rs485.enabled && !m_rs485Applied)
+        return;
+    const QString refusal = m_backend->setRs485(m_rs485);
+    m_rs485Applied = m_rs485.enabled && refusal.isEmpty();
+    if (m_rs485.enabled)
+        m_rs485Problem = refusal;
 }
 
 void SerialComponent::applyLineControl()

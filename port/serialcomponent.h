@@ -73,7 +73,9 @@ public:
     // While anyone does, what arrives is read as the line delivers it, so that each receive
     // event's instant is the line's; with no one, reads may be gathered, which costs fewer
     // wake-ups. Each user's need is its own: one leaving does not end another's.
-    enum TimingUser { ProtocolView = 1, Plot = 2, Replies = 4 };
+    // A file transfer needs it too: each block waits for its reply, and a gathered reply is a
+    // slower transfer.
+    enum TimingUser { ProtocolView = 1, Plot = 2, Replies = 4, Transfer = 8 };
     void needTiming(TimingUser user, bool needed);
     bool timed() const { return m_timingUsers != 0; }
 
@@ -98,14 +100,28 @@ public:
     SerialBackend::LineControls lineControls() const;
     static constexpr int breakMs = 250;
     void sendBreak();
+    // The modem status lines of the open port; nothing when closed or when it cannot report them.
+    std::optional<ModemLines> modemLines();
+    // RS-485 direction control: kept for every later opening and applied to an open port at once;
+    // off unless asked, and then the driver's own setting is left alone. rs485Problem() says why
+    // the open port does not do what is asked (empty when it does, or when nothing is asked);
+    // rs485Refusal() why it could not be asked at all.
+    void setRs485(const Rs485Settings& settings);
+    const Rs485Settings& rs485() const { return m_rs485; }
+    QString rs485Problem() const { return portOpen() ? m_rs485Problem : QString(); }
+    QString rs485Refusal() const;
 
 private:
     void applyLineControl();
+    void applyRs485();
     void onLost();
 
     bool m_dtr = true;
     bool m_rts = true;
     FlowControl m_flow = FlowControl::None;
+    Rs485Settings m_rs485;
+    QString m_rs485Problem;
+    bool m_rs485Applied = false; // asked of the open port, so turning it off must reach the driver
 
     std::unique_ptr<SerialBackend> m_backend;
     CodePageDecoder m_decoder;

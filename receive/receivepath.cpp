@@ -46,6 +46,16 @@ Arrival ReceivePath::hex(const QByteArray& received, bool autoClear, Moment at)
     return arrival;
 }
 
+Arrival ReceivePath::counted(const QByteArray& received, bool autoClear)
+{
+    Arrival arrival;
+    arrival.clear = m_counters.addReceived(received.size(), autoClear);
+    if (arrival.clear)
+        m_protocol.reset();
+    arrival.count = m_counters.receivedText();
+    return arrival;
+}
+
 Arrival ReceivePath::sent(
     const QByteArray& bytes, ProtocolFormatter::SentAs as, bool hexDisplay, Moment at)
 {

@@ -38,6 +38,9 @@ public:
     // counted) is shown first.
     Arrival hex(const QByteArray& received, bool autoClear, Moment at = {});
 
+    // Bytes that are not the display's (a file transfer's): counted, never decoded or shown.
+    Arrival counted(const QByteArray& received, bool autoClear);
+
     // A send the port took, shown while 显示发送 is chosen; it counts toward nothing.
     Arrival sent(const QByteArray& bytes, ProtocolFormatter::SentAs as, bool hexDisplay, Moment at);
     // While 协议解析 reads frames: the open one's end once the line has been idle long enough

@@ -151,6 +151,16 @@ QString write(const QString& path, const QByteArray& bytes)
 
 Outcome save(const QString& folderText, const QByteArray& bytes, bool createFolder)
 {
+    const Outcome prepared = prepareFolder(folderText, createFolder);
+    if (prepared.status != Outcome::Status::Written)
+        return prepared;
+    const QString reason = write(filePath(folderText), bytes);
+    return { reason.isEmpty() ? Outcome::Status::Written : Outcome::Status::Failed, prepared.folder,
+        reason };
+}
+
+Outcome prepareFolder(const QString& folderText, bool createFolder)
+{
     const QString path = filePath(folderText);
     if (path.isEmpty())
         return { Outcome::Status::Failed, {}, QStringLiteral("没有这个驱动器") };
@@ -167,9 +177,7 @@ Outcome save(const QString& folderText, const QByteArray& bytes, bool createFold
         return { Outcome::Status::Failed, folder,
             reasonText(std::make_error_code(std::errc::not_a_directory)) };
     }
-    const QString reason = write(path, bytes);
-    return { reason.isEmpty() ? Outcome::Status::Written : Outcome::Status::Failed, folder,
-        reason };
+    return { Outcome::Status::Written, folder, {} };
 }
 
 Message createQuestion(const QString& folderText, const Outcome& outcome)

@@ -39,6 +39,9 @@ struct Outcome {
     QString reason; // why it failed
 };
 Outcome save(const QString& folderText, const QByteArray& bytes, bool createFolder = false);
+// The folder alone, found or made as save() does, for files received into it; Written when it is
+// there.
+Outcome prepareFolder(const QString& folderText, bool createFolder = false);
 // The question a missing folder asks (OK creates it), and the warning of any other failure.
 Message createQuestion(const QString& folderText, const Outcome& outcome);
 Message failure(const QString& folderText, const Outcome& outcome);

@@ -7,12 +7,14 @@
 PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # What building the program needs on Debian 12, the Chinese font included; the icons are rendered
-# and the manual page written at build time.
+# and the manual page written at build time. lrzsz runs the file transfers (and plays the far end
+# in their tests).
 PORTLARK_BUILD_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n
     cmake ninja-build g++ pkg-config
     fontconfig fonts-wqy-microhei fonts-dejavu-core
     librsvg2-bin scdoc
+    lrzsz
 )
 # What making and checking the package needs besides (debootstrap for a clean Debian 12 to install
 # it in); the validators run in the test suite too.

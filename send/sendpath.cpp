@@ -16,6 +16,7 @@ namespace SendMessages {
 Message portClosed() { return { QStringLiteral("串口没有打开，请打开串口") }; }
 Message emptyData() { return { QStringLiteral("发送数据不能为空"), Message::Icon::Error }; }
 Message outputFull() { return { QStringLiteral("发送缓冲区已满，请等上一次发送完成后再发送") }; }
+Message transferRunning() { return { QStringLiteral("正在传输文件，请等传输结束或取消后再发送") }; }
 } // namespace SendMessages
 
 QString lineEndingName(LineEnding ending)
@@ -48,10 +49,17 @@ QStringView lineEndingText(LineEnding ending)
     return {};
 }
 
-Message SendPath::send(QStringView box, bool hexSend, LineEnding ending)
+Message SendPath::refusal() const
 {
     if (!m_serial.portOpen())
         return SendMessages::portClosed();
+    return m_transferRunning ? SendMessages::transferRunning() : Message();
+}
+
+Message SendPath::send(QStringView box, bool hexSend, LineEnding ending)
+{
+    if (const Message refused = refusal(); !refused.isNull())
+        return refused;
     if (box.isEmpty())
         return SendMessages::emptyData();
     if (!sendBox(box, hexSend, ending))
@@ -72,7 +80,7 @@ bool SendPath::sendBox(QStringView box, bool hexSend, LineEnding ending)
 
 bool SendPath::output(const QByteArray& bytes, bool file, bool hex)
 {
-    if (m_serial.output(bytes) < 0)
+    if (m_transferRunning || m_serial.output(bytes) < 0)
         return false;
     m_lastSent = bytes;
     if (m_sentListener && !bytes.isEmpty())
@@ -104,8 +112,8 @@ bool SendPath::chooseFile(const QString& path)
 
 Message SendPath::sendFile()
 {
-    if (!m_serial.portOpen())
-        return SendMessages::portClosed();
+    if (const Message refused = refusal(); !refused.isNull())
+        return refused;
     if (m_fileText.isEmpty())
         return { QStringLiteral("发送的文件为空"), Message::Icon::Error };
     if (!output(SendLogic::trimBlankBytes(m_fileText), true, false))
@@ -115,9 +123,14 @@ Message SendPath::sendFile()
 
 AutoSend::Start AutoSend::ticked(bool portOpen, QStringView periodText)
 {
-    if (!portOpen) {
+    return ticked(portOpen ? Message() : SendMessages::portClosed(), periodText);
+}
+
+AutoSend::Start AutoSend::ticked(const Message& refusal, QStringView periodText)
+{
+    if (!refusal.isNull()) {
         m_state = State::Off;
-        return { true, SendMessages::portClosed(), std::nullopt };
+        return { true, refusal, std::nullopt };
     }
     const std::optional<qint64> period = SendLogic::readPeriod(periodText);
     if (!period || *period < 0 || *period > std::numeric_limits<qint32>::max()) {

@@ -54,6 +54,13 @@ public:
     using SentListener = std::function<void(const QByteArray&, bool file, bool hex)>;
     void setSentListener(SentListener listener) { m_sentListener = std::move(listener); }
 
+    // While a file transfer has the port every send is refused: with transferRunning() where a
+    // message shows, silently for the automatic send and the command sequence, which wait.
+    void setTransferRunning(bool running) { m_transferRunning = running; }
+    bool transferRunning() const { return m_transferRunning; }
+    // Why a send could not go now (the port closed, a transfer running); null when it could.
+    Message refusal() const;
+
     // Reads the whole file by its length; false, and the earlier content kept, when it cannot.
     bool chooseFile(const QString& path);
     // Sends the content read at the last choice, only 0x20 trimmed at the ends.
@@ -68,6 +75,7 @@ private:
     LineEnding m_lineEnding = LineEnding::None;
     SendHistory* m_history = nullptr;
     SentListener m_sentListener;
+    bool m_transferRunning = false;
 };
 
 // The state table of automatic sending.
@@ -85,8 +93,10 @@ public:
     };
     enum class Tick { Send, Skip, Stop };
 
-    // The period is read only here, never while sending runs.
+    // The period is read only here, never while sending runs. A send refused now (refusal() of
+    // SendPath) unticks the box with its message.
     Start ticked(bool portOpen, QStringView periodText);
+    Start ticked(const Message& refusal, QStringView periodText);
     void unticked() { m_state = State::Off; }
     // Stop: the box unticks itself, then says the send box is empty. With the port closed nothing
     // could leave, so nothing is written or counted; the ticks go on and sending resumes once the
@@ -102,4 +112,5 @@ namespace SendMessages {
 Message portClosed(); // 串口没有打开，请打开串口
 Message emptyData(); // 发送数据不能为空
 Message outputFull(); // the output still pending leaves no room
+Message transferRunning(); // a file transfer has the port
 } // namespace SendMessages

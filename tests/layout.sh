@@ -13,9 +13,10 @@ declare -A uses=(
     [modbus]="port"
     [receive]="port modbus"
     [send]="port modbus"
+    [transfer]="port send"
     [view]=""
     [plot]="port platform"
-    [app]="platform port modbus receive send view plot"
+    [app]="platform port modbus receive send view plot transfer"
 )
 status=0
 for folder in "${!uses[@]}"; do

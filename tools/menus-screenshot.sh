@@ -26,4 +26,4 @@ shot menu-receive.png 400 150
 shot menu-encoding.png 400 150 Up Up Right
 shot menu-port.png 20 12 Down Down Down Right
 xdotool mousemove --window "$window" 10 352 click 1 # ChkHexSend
-shot menu-send.png 500 345 Up Up Up Up Up Right
+shot menu-send.png 500 345 Up Up Up Up Up Up Right

@@ -63,7 +63,22 @@ public:
     }
     void sendBreak(int ms) override { lineCalls << QStringLiteral("break %1").arg(ms); }
     LineControls canControl = LineControls(Dtr | Rts | HardwareFlow | SoftwareFlow | Break);
-    QStringList lineCalls; // "flow 0", "lines 1 1", "break 250"
+    QStringList lineCalls; // "flow 0", "lines 1 1", "break 250", "rs485 1 5 10"
+
+    // The modem lines as the device drives them; a test changes them as it goes. None: the
+    // port cannot report them.
+    std::optional<ModemLines> modem = ModemLines();
+    std::optional<ModemLines> modemLines() override { return m_open ? modem : std::nullopt; }
+    QString rs485Unsupported; // why RS-485 is refused; empty: the fake takes it
+    QString rs485Refusal() const override { return rs485Unsupported; }
+    QString setRs485(const Rs485Settings& rs485) override
+    {
+        lineCalls << QStringLiteral("rs485 %1 %2 %3")
+                         .arg(rs485.enabled)
+                         .arg(rs485.beforeMs)
+                         .arg(rs485.afterMs);
+        return rs485Unsupported;
+    }
 
 private:
     bool m_open = false;

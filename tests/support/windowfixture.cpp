@@ -134,3 +134,15 @@ QMenu* WindowFixture::choose(QMenu* menu, const QString& text)
         (void)QTest::qWaitFor([&] { return sub->isVisible(); });
     return sub;
 }
+
+QWidget* WindowFixture::shownWindow(const QString& name)
+{
+    QWidget* found = nullptr;
+    (void)QTest::qWaitFor([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == name && widget->isVisible())
+                found = widget;
+        return found != nullptr;
+    });
+    return found;
+}

@@ -46,6 +46,8 @@ public:
     static QMenu* rightClick(QWidget* widget);
     static QAction* item(QMenu* menu, const QString& text);
     static QMenu* choose(QMenu* menu, const QString& text);
+    // A window of the program by its object name, once it shows.
+    static QWidget* shownWindow(const QString& name);
 
     std::unique_ptr<FakePlatform> fakes;
     std::unique_ptr<MainWindow> window;
