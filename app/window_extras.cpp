@@ -2,20 +2,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // What lives in context menus and start-up options, so that no control moves or changes: the
-// capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
-// (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
-// --com and --settings open at start-up, the receive display's time stamps, frames, character
-// column and sent lines (the receive box's menu). The 字符编码 menu (app/window_encoding.cpp), the
-// plot window (app/window_plot.cpp) and the stored commands (app/window_commands.cpp) are added to
-// these menus here. All but the start-up options are remembered between runs.
+// capture log (the receive box's menu, --log), line control and 远程串口 (the port group's menu),
+// check bytes (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and
+// the port that --com (a number or a URL) and --settings open at start-up, the receive display's
+// time stamps, frames, character column and sent lines (the receive box's menu). The 字符编码 menu
+// (app/window_encoding.cpp), the plot window (app/window_plot.cpp) and the stored commands
+// (app/window_commands.cpp) are added to these menus here. All but the start-up options are
+// remembered between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
 #include "app/options.h"
+#include "app/remotedialog.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
 #include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
+#include "port/remoteurl.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "send/checkbytes.h"
@@ -262,15 +265,16 @@ void WindowExtras::saveOptions()
 }
 
 // The status line's tooltip, a line for each thing that applies: why the last open failed, the
-// device the port waits for, the running log. Worked out as it is about to show: the log's size
-// changes with every arrival.
+// device the port waits for, that a raw TCP port's settings are the server's, the running log.
+// Worked out as it is about to show: the log's size changes with every arrival.
 bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
 {
     // Only the status line is watched. It also reports other events here while the window is
     // torn down, when nothing of the window may be touched; a tooltip only comes from a hover.
     if (event->type() != QEvent::ToolTip)
         return QObject::eventFilter(watched, event);
-    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText() };
+    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText(),
+        rawTcpNote(w.MSComm->openedDevice().path) };
     if (m_log.isRunning())
         lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
                      .arg(QDir::toNativeSeparators(m_log.fileName()))
@@ -339,6 +343,13 @@ void WindowExtras::lineMenu(const QPoint& pos)
     QAction* breakAction = menu->addAction(QStringLiteral("发送 Break"));
     breakAction->setEnabled(open && can.testFlag(SerialBackend::Break));
     connect(breakAction, &QAction::triggered, port, &SerialComponent::sendBreak);
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("远程串口…")), &QAction::triggered, this, [this, port] {
+        auto* dialog = new RemotePortDialog(
+            port->settings().port, [port](int n) { return port->locate(n); }, &w);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     menu->popup(w.Frame1->mapToGlobal(pos));
 }
 

@@ -19,8 +19,9 @@ PORTLARK_BUILD_PACKAGES=(
 # it in); the validators run in the test suite too.
 # (CPack's dependency scan needs file and dpkg-shlibdeps; without them it leaves the libraries out.)
 PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base debootstrap)
-# What only the test suite needs besides: the check that every file names its licence.
-PORTLARK_TEST_PACKAGES=(reuse)
+# What only the test suite needs besides: the check that every file names its licence, and ser2net,
+# which serves a pseudo-terminal over the network for the remote port's tests and benchmark.
+PORTLARK_TEST_PACKAGES=(reuse ser2net)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }
