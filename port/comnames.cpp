@@ -82,15 +82,17 @@ QHash<int, QString>& runBindings()
     return bindings;
 }
 
-// COMn as the devices folder has it, when it has a "comN" at all.
+// COMn as the devices folder has it, when it has a "comN" at all, else as this run bound it (a
+// link made during the run wins).
 std::optional<ComDevice> linked(int port)
 {
-    if (const auto bound = runBindings().constFind(port); bound != runBindings().cend())
-        return ComDevice { *bound, { DeviceIdentity::Kind::Link, *bound } };
     const QString path = linkPath(port);
     const QFileInfo link(path);
-    if (!link.isSymLink() && !link.exists())
+    if (!link.isSymLink() && !link.exists()) {
+        if (const auto bound = runBindings().constFind(port); bound != runBindings().cend())
+            return ComDevice { *bound, { DeviceIdentity::Kind::Link, *bound } };
         return std::nullopt;
+    }
     if (link.isSymLink()) {
         // A URL is the whole of a link's text; it names no file.
         if (const QString target = linkTarget(path); RemoteUrl::isRemote(target))
