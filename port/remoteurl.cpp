@@ -39,7 +39,8 @@ std::optional<RemoteUrl> RemoteUrl::parse(QStringView text)
     QStringView host = text.left(colon);
     const bool bracketed = host.startsWith(u'[');
     if (bracketed) {
-        if (host.size() < 3 || !host.endsWith(u']'))
+        // Brackets are for IPv6 addresses alone, which always hold a colon.
+        if (!host.endsWith(u']') || !host.contains(u':'))
             return std::nullopt;
         host = host.mid(1, host.size() - 2);
     }

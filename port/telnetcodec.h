@@ -86,7 +86,6 @@ private:
     State m_state = State::Data;
     unsigned char m_verb = 0;
     unsigned char m_sbOption = 0;
-    bool m_sbTooLong = false;
     QByteArray m_sb;
     ComPort m_comPort = ComPort::Unanswered;
     // Which options have been answered, per side, so that each is answered once.

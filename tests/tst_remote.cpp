@@ -131,6 +131,7 @@ private Q_SLOTS:
         row("raw TCP, scheme in capitals, a closing slash", "TCP://10.0.0.2:4001/",
             "tcp 10.0.0.2:4001");
         row("IPv6 in brackets", "rfc2217://[fe80::1%eth0]:7777", "rfc2217 [fe80::1%eth0]:7777");
+        row("brackets around a name", "rfc2217://[lab-pi]:7777", "");
         row("no port", "rfc2217://lab-pi", "");
         row("port past 65535", "tcp://lab-pi:65536", "");
         row("another scheme", "telnet://lab-pi:7777", "");
