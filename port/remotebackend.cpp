@@ -4,6 +4,7 @@
 #include "port/remotebackend.h"
 
 #include "port/comnames.h"
+#include "port/qtserialbackend.h"
 
 #include <QtEndian>
 
@@ -86,6 +87,9 @@ RemoteBackend::RemoteBackend(QObject* parent)
     });
     m_replyTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &RemoteBackend::onReplyTimeout);
+    m_receiveGather.setSingleShot(true);
+    m_receiveGather.setTimerType(Qt::PreciseTimer);
+    connect(&m_receiveGather, &QTimer::timeout, this, &RemoteBackend::handOn);
 }
 
 RemoteBackend::~RemoteBackend() { dropSocket(); }
@@ -160,6 +164,8 @@ void RemoteBackend::close()
     m_inFlight.clear();
     m_awaited.clear();
     m_replyTimer.stop();
+    m_receiveGather.stop();
+    m_gatherMs = 0;
     m_sendPending = false;
     m_linesSent = -1;
     m_breakOn = false;
@@ -199,7 +205,7 @@ void RemoteBackend::onConnected()
     feed();
     // An adopted probe may hold what the server said before anyone read it.
     if (m_socket->bytesAvailable() > 0)
-        onReadyRead();
+        handOn();
 }
 
 void RemoteBackend::onSocketGone()
@@ -324,15 +330,51 @@ void RemoteBackend::onBytesWritten(qint64 bytes)
     }
 }
 
+// A gather under way ends at once: what it holds is already late.
+void RemoteBackend::setTimed(bool timed)
+{
+    m_timed = timed;
+    if (!timed)
+        return;
+    m_gatherMs = 0;
+    if (m_receiveGather.isActive())
+        m_receiveGather.start(0);
+}
+
 void RemoteBackend::onReadyRead()
+{
+    if (m_state != State::Connected || m_handingOn || m_receiveGather.isActive())
+        return;
+    const qint64 since = m_lastHandOn.isValid() ? m_lastHandOn.elapsed() : m_gatherMs;
+    if (since >= m_gatherMs)
+        handOn();
+    else
+        m_receiveGather.start(int(m_gatherMs - since));
+}
+
+// While a gather waits the socket holds one byte and reads no more (a full read buffer pauses
+// it), so the system keeps the rest until here, with no wake-up for each packet.
+void RemoteBackend::handOn()
 {
     if (m_state != State::Connected)
         return;
+    if (m_socket->readBufferSize() != 0) {
+        m_handingOn = true;
+        m_socket->setReadBufferSize(0);
+        (void)m_socket->waitForReadyRead(0);
+        m_handingOn = false;
+        if (m_state != State::Connected)
+            return;
+    }
     // Taken from the system now: this is when the bytes reached this machine.
     const qint64 at = steadyNowNs();
     const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
+    m_gatherMs = m_timed ? 0 : receiveGatherMs(bytes.size(), m_line.baud);
+    if (m_gatherMs > 0)
+        m_socket->setReadBufferSize(1);
+    m_lastHandOn.start();
     if (!rfc2217()) {
         Q_EMIT received(bytes, at);
         return;

@@ -28,8 +28,10 @@
 // DTR or RTS), and nothing ever waits for one. Closing asks the server to purge both directions.
 //
 // Received bytes are stamped when they are read from the socket at this machine; what the network
-// adds before that is not seen. The watch for a lost port asks answers(), which tries a
-// connection; the open that follows takes that connection, so the server's device is opened once.
+// adds before that is not seen. Reads are gathered as on a local port (receiveGatherMs) unless
+// timed, so a slow line costs a wake-up or two a gather rather than one a network packet. The watch
+// for a lost port asks answers(), which tries a connection; the open that follows takes that
+// connection, so the server's device is opened once.
 class RemoteBackend : public SerialBackend {
     Q_OBJECT
 public:
@@ -51,6 +53,7 @@ public:
     }
     void write(const QByteArray& bytes) override;
     qint64 pendingOutput() const override;
+    void setTimed(bool timed) override;
     bool answers(const ComDevice& device) override;
 
     LineControls lineControls() const override;
@@ -81,6 +84,7 @@ private:
     void dropSocket();
     void onConnected();
     void onReadyRead();
+    void handOn();
     void onBytesWritten(qint64 bytes);
     void onSocketGone();
     void onReply(const TelnetCodec::Reply& reply);
@@ -103,6 +107,11 @@ private:
     TelnetCodec m_codec;
     QTimer m_deadline; // the connection's, or how long an answered probe is kept
     QTimer m_replyTimer;
+    QTimer m_receiveGather;
+    QElapsedTimer m_lastHandOn;
+    int m_gatherMs = 0;
+    bool m_timed = false;
+    bool m_handingOn = false; // pulling what the system holds: the socket's signals are not news
     std::deque<Awaited> m_awaited;
     std::deque<QByteArray> m_queue; // data not yet handed to the socket
     qsizetype m_queueDone = 0; // of the front

@@ -9,6 +9,9 @@
 #include <QTcpServer>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 QString Ser2net::missing()
 {
     return QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty()
@@ -28,7 +31,9 @@ bool Ser2net::start(const QString& device, Protocol protocol)
         return false;
     m_port = probe.serverPort();
     probe.close();
-    // chardelay off: what the device sends goes out at once, not after two characters' time.
+    // chardelay off: what the device sends goes out at once, not after two characters' time. The
+    // buffers between the device and the network hold 64 bytes unless told otherwise, which
+    // holds a fast line to a few MB/s.
     const QString accepter = protocol == Protocol::Rfc2217
         ? QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1").arg(m_port)
         : QStringLiteral("tcp,127.0.0.1,%1").arg(m_port);
@@ -36,7 +41,9 @@ bool Ser2net::start(const QString& device, Protocol protocol)
                                           "  accepter: %1\n"
                                           "  connector: serialdev,%2,9600n81,local\n"
                                           "  options:\n"
-                                          "    chardelay: false\n")
+                                          "    chardelay: false\n"
+                                          "    dev-to-net-bufsize: 65536\n"
+                                          "    net-to-dev-bufsize: 65536\n")
                                .arg(accepter, device);
     QFile file(m_dir.filePath(QStringLiteral("ser2net.yaml")));
     if (!m_dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
@@ -48,6 +55,8 @@ bool Ser2net::start(const QString& device, Protocol protocol)
 bool Ser2net::launch()
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    // A test that crashes takes its server with it.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(QStringLiteral("ser2net"),
         { QStringLiteral("-d"), QStringLiteral("-n"), QStringLiteral("-c"),
             m_dir.filePath(QStringLiteral("ser2net.yaml")) });
