@@ -30,11 +30,12 @@ RemotePortDialog::RemotePortDialog(
 {
     setObjectName(QStringLiteral("FrmRemote"));
     setWindowTitle(QStringLiteral("远程串口"));
-    auto* intro = new QLabel(QStringLiteral("把串口号绑定到网络上的串口（如 ser2net 提供的），"
-                                            "写成 %1 里的 comN 链接：")
-                                 .arg(QDir::toNativeSeparators(ComNames::devicesFolder())),
+    auto* intro = new QLabel(
+        QStringLiteral(
+            "把串口号绑定到网络上的串口（如 ser2net 提供的），写成设备文件夹里的 comN 链接："),
         this);
     intro->setWordWrap(true);
+    intro->setToolTip(QDir::toNativeSeparators(ComNames::devicesFolder()));
     m_names->setObjectName(QStringLiteral("LstComNames"));
     m_port->setObjectName(QStringLiteral("CboRemoteCom"));
     for (int n = 1; n <= listedPorts; ++n)

@@ -28,7 +28,7 @@ sleep 1
 dialog=$(xwininfo -name "远程串口" | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
 [ -n "$dialog" ] || die "the 远程串口 dialog did not open"
 # COM6 picked in the list, its address in the box.
-xdotool mousemove --window "$((dialog))" 60 150 click 1
+xdotool mousemove --window "$((dialog))" 60 130 click 1
 sleep 0.5
 import -window "$((dialog))" "$output"
 say "wrote $output"
