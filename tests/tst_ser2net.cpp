@@ -173,8 +173,14 @@ private Q_SLOTS:
         m_server->kill();
         QTRY_COMPARE(indicators(), u"串口状态：COM Port 关闭 | 打开串口 | dark"_s);
         QCOMPARE(statusTip(), u"等待 COM1 原设备 (%1) 重新连接"_s.arg(m_server->url()));
+        // While nobody answers, the watch's tries open nothing: the status line stays as it is.
         const qint64 sentWhileLost = window->sentCount();
-        (void)pty->readPumping(1 << 20, 600);
+        QStringList shownWhileLost;
+        const auto tap = connect(control<QLineEdit>("TxtStatus"), &QLineEdit::textChanged, this,
+            [&](const QString& text) { shownWhileLost << text; });
+        (void)pty->readPumping(1 << 20, 3 * DeviceWatch::pollMs);
+        disconnect(tap);
+        QCOMPARE(shownWhileLost, QStringList());
         QCOMPARE(window->sentCount(), sentWhileLost);
 
         QVERIFY(m_server->restart());
