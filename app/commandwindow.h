@@ -7,13 +7,15 @@
 
 #include <QWidget>
 
-class QLabel;
 class QPushButton;
 class QTableWidget;
+class SequenceStatus;
 
 // 快捷发送: a table of stored commands, edited in place, each with its own send button, and the
 // buttons that add, remove and move rows, run the sequence and import or export the list. It only
 // shows and edits the list; sending, files and messages are the window's (app/window_commands.cpp).
+// A screen reader hears the table as 快捷发送列表, each row's controls by the row's number, and the
+// sequence's state as a status, told at most once a second.
 class CommandWindow : public QWidget {
     Q_OBJECT
 public:
@@ -42,9 +44,13 @@ private:
     void addRow(const Command& command);
     void moveRow(int by);
     int rowOf(const QWidget* cellWidget) const;
+    // What a reader hears of a row's controls names its number, which moves with the rows above.
+    void nameRow(int row);
+    void describeCell(QWidget* cellWidget, int column, const QString& words);
 
     QTableWidget* m_table;
     QPushButton* m_sequence;
-    QLabel* m_state;
+    SequenceStatus* m_state;
     bool m_filling = false; // a fill is no edit
+    bool m_showingSequence = false; // the button shows the sequence's state: no user's toggle
 };

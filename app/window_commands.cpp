@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -52,7 +53,8 @@ private:
     // Reads a kept file; one that does not read is renamed aside, and said so, never overwritten.
     void readKept(const QString& path, const std::function<QString(const QByteArray&)>& read);
     // The history and the list; the options too when `withOptions`, which only the event loop
-    // may ask: while the window is torn down the options' owner may be gone.
+    // may ask: while the window is torn down the options' owner may be gone. The folder is made
+    // when missing: on a fresh system nothing else may have made it yet.
     void saveKept(bool withOptions = true);
 
     MainWindow& w;
@@ -69,6 +71,7 @@ private:
     QByteArray m_historyKept;
     QByteArray m_commandsKept;
     bool m_geometryMoved = false;
+    QStringList m_unwritable; // said once each on standard error
 };
 
 std::function<void(QMenu*)> buildWindowCommands(
@@ -160,12 +163,23 @@ void WindowCommands::saveKept(bool withOptions)
     if (withOptions && std::exchange(m_geometryMoved, false))
         m_saveOptions();
     // A failed write keeps the earlier file whole; the next change tries again.
-    const auto keep = [](const QString& path, const QByteArray& json, QByteArray& kept) {
+    const auto keep = [this](const QString& path, const QByteArray& json, QByteArray& kept) {
         if (path.isEmpty() || json == kept)
             return;
+        const QString folder = QFileInfo(path).absolutePath();
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write(json) >= 0 && file.commit())
+        QString problem;
+        if (!QDir().mkpath(folder))
+            problem = QStringLiteral("无法创建文件夹 %1").arg(folder);
+        else if (file.open(QIODevice::WriteOnly) && file.write(json) >= 0 && file.commit())
             kept = json;
+        else
+            problem = file.errorString();
+        if (!problem.isEmpty() && !m_unwritable.contains(path)) {
+            m_unwritable << path;
+            std::fprintf(
+                stderr, "portlark: 无法保存到 %s（%s）\n", qPrintable(path), qPrintable(problem));
+        }
     };
     keep(m_historyPath, m_history.toJson(), m_historyKept);
     keep(m_commandsPath, CommandList::write(m_commands), m_commandsKept);
@@ -186,7 +200,12 @@ bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down: {
-        const auto entry = key->key() == Qt::Key_Up ? m_history.older() : m_history.newer();
+        // With no history the keys are the box's own.
+        if (m_history.isEmpty())
+            return QObject::eventFilter(watched, event);
+        const SendHistory::Entry shown { w.sendBoxText(), MainWindow::ticked(w.ChkHexSend) };
+        const auto entry
+            = key->key() == Qt::Key_Up ? m_history.older(shown) : m_history.newer(shown);
         if (entry)
             putInBox(*entry);
         return true;
@@ -199,11 +218,9 @@ bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
 // One edit, so that undo gives the earlier text back.
 void WindowCommands::putInBox(const SendHistory::Entry& entry)
 {
-    QString text = entry.text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QTextCursor cursor(w.TxtSend->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(text);
+    cursor.insertText(SendHistory::boxText(entry));
     w.ChkHexSend->setChecked(entry.hex);
 }
 
@@ -232,9 +249,8 @@ void WindowCommands::addToSendMenu(QMenu* menu)
     endings->menuAction()->setToolTip(QStringLiteral("加在发送框的每次文本发送之后，包括自动发送；"
                                                      "十六进制发送不加"));
     auto* group = new QActionGroup(endings);
-    const char* const names[] = { "无", "CR", "LF", "CR LF" };
     for (int i = 0; i < 4; ++i) {
-        QAction* action = endings->addAction(QString::fromUtf8(names[i]));
+        QAction* action = endings->addAction(lineEndingName(LineEnding(i)));
         action->setCheckable(true);
         action->setChecked(int(m_options.lineEnding) == i);
         group->addAction(action);
@@ -334,6 +350,10 @@ void WindowCommands::importList()
         w.showMessage({ QStringLiteral("无法导入 %1：%2").arg(path, read.problem) });
         return;
     }
+    if (!m_commands.isEmpty()
+        && w.showMessage(CommandList::replaceQuestion(m_commands.size(), read.commands.size()))
+            != Dialogs::Answer::Ok)
+        return;
     m_sequence.stop();
     m_commands = read.commands;
     m_window->setCommands(m_commands);

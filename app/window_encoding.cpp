@@ -9,26 +9,24 @@
 #include <QActionGroup>
 #include <QMenu>
 
-EncodingMenu::EncodingMenu(SerialComponent& serial, const QByteArray& choice, QWidget* parent,
-    std::function<void(const QByteArray&)> remember)
-    : QObject(parent)
-    , m_menu(new QMenu(QStringLiteral("字符编码"), parent))
+void addEncodingMenu(QMenu* menu, SerialComponent& serial, const QByteArray& choice,
+    const std::function<void(const QByteArray&)>& chosen)
 {
-    serial.setTextCodePage(choice);
-    auto* group = new QActionGroup(m_menu);
+    QMenu* encodings = menu->addMenu(QStringLiteral("字符编码"));
+    auto* group = new QActionGroup(encodings);
     const QByteArrayList choices = QByteArrayList { QByteArray() } + CodePage::choices();
     for (const QByteArray& each : choices) {
-        QAction* action = m_menu->addAction(each.isEmpty()
+        QAction* action = encodings->addAction(each.isEmpty()
                 ? QStringLiteral("系统 (%1)").arg(CodePage::displayName(CodePage::system()))
                 : QString::fromLatin1(each));
         action->setCheckable(true);
         action->setChecked(each == choice);
         group->addAction(action);
-        connect(action, &QAction::triggered, this, [&serial, remember, each] {
+        QObject::connect(action, &QAction::triggered, &serial, [&serial, chosen, each] {
             serial.setTextCodePage(each);
-            remember(each);
+            chosen(each);
         });
         if (each.isEmpty())
-            m_menu->addSeparator();
+            encodings->addSeparator();
     }
 }

@@ -4,23 +4,15 @@
 #pragma once
 
 #include <QByteArray>
-#include <QObject>
 
 #include <functional>
 
 class QMenu;
-class QWidget;
 class SerialComponent;
 
-// The 字符编码 menu, one choice shown in both the receive and the send box's menus: the system
-// code page (named as it resolved) or one of CodePage::choices(). A choice applies to the port's
-// text both ways at once, to the saved file through the port, and is handed to `remember`.
-class EncodingMenu : public QObject {
-public:
-    EncodingMenu(SerialComponent& serial, const QByteArray& choice, QWidget* parent,
-        std::function<void(const QByteArray&)> remember);
-    QMenu* menu() const { return m_menu; }
-
-private:
-    QMenu* m_menu;
-};
+// Adds the 字符编码 submenu to a context menu, made with it and gone with it: the system code
+// page (named as it resolved) or one of CodePage::choices(), `choice` ticked. Both the receive and
+// the send box's menus show it. A pick applies to the port's text both ways at once, to the saved
+// file through the port, and is handed to `chosen`.
+void addEncodingMenu(QMenu* menu, SerialComponent& serial, const QByteArray& choice,
+    const std::function<void(const QByteArray&)>& chosen);

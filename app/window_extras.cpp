@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextCursor>
 
 #include <cstdio>
@@ -49,13 +50,19 @@ protected:
 
 private:
     bool startLog(const QString& path);
-    void showLogState();
+    // Every item of a context menu is made with the menu, from the choices as they stand: a
+    // reader holds on to what an item was in its first menu, so an item kept for the next menu
+    // would be silent there.
+    void receiveItems(QMenu* menu);
+    void protocolItems(QMenu* menu);
+    void addEncodings(QMenu* menu);
     void lineMenu(const QPoint& pos);
     void sendMenu(const QPoint& pos);
     void appendCheck(CheckBytes::Kind kind);
-    QList<QAction*> protocolActions();
     void applyProtocol();
     void showFramesTip(QMenu* frames);
+    // What the user chose that changes every text send: where it is not the default, a line each.
+    QStringList sendChoices() const;
     // A choice the user made: saved when it differs from what is remembered.
     template <typename T> void remember(T Options::*choice, const T& value);
     void saveOptions();
@@ -64,11 +71,21 @@ private:
     Options m_options;
     bool m_saveFailed = false; // reported once
     CaptureLog m_log;
-    QAction* m_logStart;
-    QAction* m_logStop;
-    EncodingMenu* m_encoding = nullptr;
     std::function<void(QMenu*)> m_commandItems;
 };
+
+namespace {
+
+QAction* addCheckable(QMenu* menu, const QString& text, bool checked, bool enabled = true)
+{
+    QAction* action = menu->addAction(text);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    action->setEnabled(enabled);
+    return action;
+}
+
+} // namespace
 
 void MainWindow::buildExtras(const StartOptions& options)
 {
@@ -78,8 +95,6 @@ void MainWindow::buildExtras(const StartOptions& options)
 WindowExtras::WindowExtras(MainWindow& window)
     : QObject(&window)
     , w(window)
-    , m_logStart(new QAction(QStringLiteral("记录到文件…"), this))
-    , m_logStop(new QAction(QStringLiteral("停止记录"), this))
 {
     if (const QString path = w.m_platform.optionsFile; !path.isEmpty()) {
         const Options::Loaded loaded = Options::load(path);
@@ -91,6 +106,10 @@ WindowExtras::WindowExtras(MainWindow& window)
     // Before the start-up open, which uses them.
     w.MSComm->setLines(m_options.dtr, m_options.rts);
     w.MSComm->setFlowControl(m_options.flow);
+    w.MSComm->setTextCodePage(m_options.encoding.toLatin1());
+    applyProtocol();
+    // 十六进制附字符 shows something only in the hexadecimal display.
+    connect(w.ChkHexReceive, &QCheckBox::stateChanged, this, &WindowExtras::applyProtocol);
     auto* zoom = new BoxZoom(
         { w.TxtReceive, w.TxtSend }, [this](int points) { remember(&Options::fontPoints, points); },
         this);
@@ -107,33 +126,10 @@ WindowExtras::WindowExtras(MainWindow& window)
     // Told after the receive event that hit the failure has finished.
     connect(
         &m_log, &CaptureLog::failed, this,
-        [this](const QString& message) {
-            w.showMessage({ message });
-            showLogState();
-        },
-        Qt::QueuedConnection);
-    connect(m_logStart, &QAction::triggered, this, [this] {
-        const QString path
-            = w.m_platform.dialogs->saveFile(&w, QStringLiteral("记录到文件"), m_options.logFolder);
-        if (path.isEmpty())
-            return;
-        // A log that --log starts is for that run only, as the other start-up options are.
-        if (startLog(path))
-            remember(&Options::logFolder, QFileInfo(path).absolutePath());
-    });
-    connect(m_logStop, &QAction::triggered, this, [this] {
-        m_log.stop();
-        showLogState();
-    });
-    m_encoding = new EncodingMenu(
-        *w.MSComm, m_options.encoding.toLatin1(), &w, [this](const QByteArray& choice) {
-            remember(&Options::encoding, QString::fromLatin1(choice));
-        });
-    w.TxtReceive->setExtraActions(QList<QAction*> { m_logStart, m_logStop } + protocolActions()
-        + QList<QAction*> {
-            m_encoding->menu()->menuAction(), plotAction(*w.MSComm, *w.m_platform.dialogs, w) });
+        [this](const QString& message) { w.showMessage({ message }); }, Qt::QueuedConnection);
+    w.TxtReceive->setExtraItems([this](QMenu* menu) { receiveItems(menu); });
     w.TxtStatus->installEventFilter(this);
-    showLogState();
+    w.CmdSend->installEventFilter(this);
 
     w.Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w.Frame1, &QWidget::customContextMenuRequested, this, &WindowExtras::lineMenu);
@@ -170,58 +166,72 @@ bool WindowExtras::startLog(const QString& path)
     const bool started = m_log.start(path);
     if (!started)
         w.showMessage({ m_log.errorMessage() });
-    showLogState();
     return started;
 }
 
-QList<QAction*> WindowExtras::protocolActions()
+void WindowExtras::receiveItems(QMenu* menu)
 {
-    const auto checkable = [this](const QString& text, bool checked) {
-        auto* action = new QAction(text, this);
-        action->setCheckable(true);
-        action->setChecked(checked);
-        return action;
-    };
-    QAction* stamps = checkable(QStringLiteral("时间戳"), m_options.timestamps);
+    connect(menu->addAction(QStringLiteral("记录到文件…")), &QAction::triggered, this, [this] {
+        const QString path
+            = w.m_platform.dialogs->saveFile(&w, QStringLiteral("记录到文件"), m_options.logFolder);
+        if (path.isEmpty())
+            return;
+        // A log that --log starts is for that run only, as the other start-up options are.
+        if (startLog(path))
+            remember(&Options::logFolder, QFileInfo(path).absolutePath());
+    });
+    if (m_log.isRunning())
+        connect(menu->addAction(QStringLiteral("停止记录")), &QAction::triggered, &m_log,
+            &CaptureLog::stop);
+    protocolItems(menu);
+    addEncodings(menu);
+    QAction* plot = plotAction(*w.MSComm, *w.m_platform.dialogs, w);
+    plot->setParent(menu);
+    menu->addAction(plot);
+}
+
+void WindowExtras::protocolItems(QMenu* menu)
+{
+    QAction* stamps = addCheckable(menu, QStringLiteral("时间戳"), m_options.timestamps);
     connect(stamps, &QAction::toggled, this, [this](bool on) {
         remember(&Options::timestamps, on);
         applyProtocol();
     });
-    auto* frames = new QMenu(QStringLiteral("分帧"), &w);
-    connect(
-        frames->menuAction(), &QAction::hovered, this, [this, frames] { showFramesTip(frames); });
+    QMenu* frames = menu->addMenu(QStringLiteral("分帧"));
     showFramesTip(frames);
     auto* group = new QActionGroup(frames);
     QList<int> choices { 0 };
     for (const int ms : ProtocolFormatter::frameChoices)
         choices << ms;
     for (const int ms : std::as_const(choices)) {
-        QAction* action = checkable(
+        QAction* action = addCheckable(frames,
             ms ? QStringLiteral("%1 ms").arg(ms) : QStringLiteral("关"), m_options.frameMs == ms);
         group->addAction(action);
-        frames->addAction(action);
         connect(action, &QAction::triggered, this, [this, ms] {
             remember(&Options::frameMs, ms);
             applyProtocol();
         });
     }
-    QAction* chars = checkable(QStringLiteral("十六进制附字符"), m_options.hexChars);
+    // The text display has no frames to show as characters.
+    QAction* chars = addCheckable(menu, QStringLiteral("十六进制附字符"), m_options.hexChars,
+        MainWindow::ticked(w.ChkHexReceive));
     connect(chars, &QAction::toggled, this, [this](bool on) {
         remember(&Options::hexChars, on);
         applyProtocol();
     });
-    // The text display has no frames to show as characters.
-    chars->setEnabled(MainWindow::ticked(w.ChkHexReceive));
-    connect(w.ChkHexReceive, &QCheckBox::stateChanged, chars,
-        [this, chars] { chars->setEnabled(MainWindow::ticked(w.ChkHexReceive)); });
-    connect(w.ChkHexReceive, &QCheckBox::stateChanged, this, &WindowExtras::applyProtocol);
-    QAction* sent = checkable(QStringLiteral("显示发送"), m_options.showSent);
+    QAction* sent = addCheckable(menu, QStringLiteral("显示发送"), m_options.showSent);
     connect(sent, &QAction::toggled, this, [this](bool on) {
         remember(&Options::showSent, on);
         applyProtocol();
     });
-    applyProtocol();
-    return { stamps, frames->menuAction(), chars, sent };
+}
+
+void WindowExtras::addEncodings(QMenu* menu)
+{
+    addEncodingMenu(
+        menu, *w.MSComm, m_options.encoding.toLatin1(), [this](const QByteArray& choice) {
+            remember(&Options::encoding, QString::fromLatin1(choice));
+        });
 }
 
 void WindowExtras::applyProtocol()
@@ -247,8 +257,6 @@ void WindowExtras::showFramesTip(QMenu* frames)
     frames->setToolTip(tip);
 }
 
-void WindowExtras::showLogState() { m_logStop->setVisible(m_log.isRunning()); }
-
 template <typename T> void WindowExtras::remember(T Options::*choice, const T& value)
 {
     if (m_options.*choice == value)
@@ -264,21 +272,37 @@ void WindowExtras::saveOptions()
         std::fprintf(stderr, "portlark: 设置无法保存到 %s\n", qPrintable(path));
 }
 
-// The status line's tooltip, a line for each thing that applies: why the last open failed, the
-// device the port waits for, that a raw TCP port's settings are the server's, the running log.
-// Worked out as it is about to show: the log's size changes with every arrival.
+QStringList WindowExtras::sendChoices() const
+{
+    QStringList lines;
+    if (m_options.lineEnding != LineEnding::None)
+        lines << QStringLiteral("发送结尾：%1").arg(lineEndingName(m_options.lineEnding));
+    if (!m_options.encoding.isEmpty())
+        lines << QStringLiteral("字符编码：%1").arg(m_options.encoding);
+    return lines;
+}
+
+// The tooltips of the status line and the send button, a line for each thing that applies: why
+// the last open failed, the device the port waits for, that a raw TCP port's settings are the
+// server's, the running log (the status line only); an ending or an encoding other than the
+// default, remembered from an earlier run perhaps. Worked out as one is about to show: the log's
+// size changes with every arrival.
 bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
 {
-    // Only the status line is watched. It also reports other events here while the window is
-    // torn down, when nothing of the window may be touched; a tooltip only comes from a hover.
+    // Only the two are watched. They also report other events here while the window is torn
+    // down, when nothing of the window may be touched; a tooltip only comes from a hover.
     if (event->type() != QEvent::ToolTip)
         return QObject::eventFilter(watched, event);
-    QStringList lines { w.m_port.lastFailure(), w.m_port.waitingText(),
-        rawTcpNote(w.MSComm->openedDevice().path) };
-    if (m_log.isRunning())
-        lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
-                     .arg(QDir::toNativeSeparators(m_log.fileName()))
-                     .arg(m_log.size());
+    QStringList lines;
+    if (watched == w.TxtStatus) {
+        lines << w.m_port.lastFailure() << w.m_port.waitingText()
+              << rawTcpNote(w.MSComm->openedDevice().path);
+        if (m_log.isRunning())
+            lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
+                         .arg(QDir::toNativeSeparators(m_log.fileName()))
+                         .arg(m_log.size());
+    }
+    lines << sendChoices();
     lines.removeAll(QString());
     static_cast<QWidget*>(watched)->setToolTip(lines.join(QLatin1Char('\n')));
     return QObject::eventFilter(watched, event);
@@ -293,24 +317,17 @@ void WindowExtras::lineMenu(const QPoint& pos)
     const SerialBackend::LineControls can = port->lineControls();
     const auto allowed
         = [&](SerialBackend::LineControl control) { return !open || can.testFlag(control); };
-    const auto checkable = [](QMenu* menu, const QString& text, bool checked, bool enabled) {
-        QAction* action = menu->addAction(text);
-        action->setCheckable(true);
-        action->setChecked(checked);
-        action->setEnabled(enabled);
-        return action;
-    };
 
     auto* menu = new QMenu(w.Frame1);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* dtr = checkable(
+    QAction* dtr = addCheckable(
         menu, QStringLiteral("DTR"), port->dataTerminalReady(), allowed(SerialBackend::Dtr));
     connect(dtr, &QAction::triggered, this, [this, port](bool on) {
         port->setLines(on, port->requestToSend());
         remember(&Options::dtr, on);
     });
     // Under RTS/CTS the driver drives RTS.
-    QAction* rts = checkable(menu, QStringLiteral("RTS"), port->requestToSend(),
+    QAction* rts = addCheckable(menu, QStringLiteral("RTS"), port->requestToSend(),
         allowed(SerialBackend::Rts) && port->flowControl() != FlowControl::Hardware);
     connect(rts, &QAction::triggered, this, [this, port](bool on) {
         port->setLines(port->dataTerminalReady(), on);
@@ -329,7 +346,7 @@ void WindowExtras::lineMenu(const QPoint& pos)
         { "XON/XOFF", FlowControl::Software, allowed(SerialBackend::SoftwareFlow) },
     };
     for (const auto& choice : flows) {
-        QAction* action = checkable(flowMenu, QString::fromUtf8(choice.text),
+        QAction* action = addCheckable(flowMenu, QString::fromUtf8(choice.text),
             port->flowControl() == choice.flow, choice.enabled);
         group->addAction(action);
         const FlowControl flow = choice.flow;
@@ -376,7 +393,7 @@ void WindowExtras::sendMenu(const QPoint& pos)
             [this, kind] { appendCheck(kind); });
     }
     m_commandItems(menu);
-    menu->addMenu(m_encoding->menu());
+    addEncodings(menu);
     menu->popup(w.TxtSend->viewport()->mapToGlobal(pos));
 }
 

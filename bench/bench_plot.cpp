@@ -17,6 +17,7 @@
 //   bench_plot --lines L --values V --screenshot FILE
 //       as the rated feed, with named values, then saves the plot window as a picture.
 #include "app/mainwindow.h"
+#include "plot/plotcanvas.h"
 #include "plot/plotwindow.h"
 #include "port/qtserialbackend.h"
 #include "procstatus.h"
@@ -172,7 +173,7 @@ int run(const Options& options)
         const qint64 afterKiB = procStatusKiB("VmRSS");
         const double fillStall = stalls.longestMs();
         // Whole frames: the thinning, the chart's update and the paint, each forced.
-        QWidget* view = plot->chartView();
+        QWidget* view = plot->canvas();
         std::vector<double> frames;
         for (int k = 0; k < 20; ++k) {
             QElapsedTimer frame;

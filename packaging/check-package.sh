@@ -18,8 +18,7 @@ fail() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # What the package must depend on; --prepare fetches them.
-needed=(fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libqt6charts6
-    libc6)
+needed=(fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6serialport6 libc6)
 
 # seed FOLDER: the packages this machine's apt already fetched, linked (or copied) into FOLDER, so
 # that debootstrap and apt take those of the same version from there instead of the archive; each

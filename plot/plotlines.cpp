@@ -3,8 +3,11 @@
 
 #include "plot/plotlines.h"
 
+#include <QVarLengthArray>
+
+#include <algorithm>
 #include <charconv>
-#include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -28,7 +31,24 @@ bool isJoint(QChar c) { return c == u':' || c == u'=' || c == u'：'; }
 
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-// The number at the start of the field, if it starts with one.
+// Words that stand for a number that is not finite, as C's printf, most languages' float
+// formatting and Arduino's print (its "ovf") write them: infinity, or NaN for the others.
+bool nonFiniteWord(QStringView word, double& value)
+{
+    const auto is = [word](const char* known) {
+        return word.compare(QLatin1String(known), Qt::CaseInsensitive) == 0;
+    };
+    if (is("inf") || is("infinity"))
+        value = std::numeric_limits<double>::infinity();
+    else if (is("nan") || is("ovf"))
+        value = std::numeric_limits<double>::quiet_NaN();
+    else
+        return false;
+    return true;
+}
+
+// The number at the start of the field, if it starts with one: finite, or infinite when its
+// exponent takes it past the largest double, or a word that names a number that is not finite.
 bool leadingNumber(QStringView field, double& value)
 {
     const qsizetype size = field.size();
@@ -36,39 +56,59 @@ bool leadingNumber(QStringView field, double& value)
     const bool negative = end < size && field[end] == u'-';
     if (end < size && (field[end] == u'-' || field[end] == u'+'))
         ++end;
+    if (end < size && !isDigit(field[end]) && field[end] != u'.'
+        && nonFiniteWord(field.sliced(end), value)) {
+        value = negative ? -value : value;
+        return true;
+    }
     const qsizetype mantissa = end;
     qsizetype digits = 0;
-    for (; end < size && isDigit(field[end]); ++end)
+    // Where the first significant digit stands, as a power of ten, to tell an overflow from an
+    // underflow.
+    qint64 magnitude = 0;
+    bool significant = false;
+    for (; end < size && isDigit(field[end]); ++end) {
         ++digits;
+        significant = significant || field[end] != u'0';
+        magnitude += significant ? 1 : 0;
+    }
     if (end < size && field[end] == u'.') {
         ++end;
-        for (; end < size && isDigit(field[end]); ++end)
+        for (; end < size && isDigit(field[end]); ++end) {
             ++digits;
+            if (!significant && field[end] == u'0')
+                --magnitude;
+            significant = significant || field[end] != u'0';
+        }
     }
     if (digits == 0)
         return false;
     if (end < size && (field[end] == u'e' || field[end] == u'E')) {
         qsizetype exponent = end + 1;
+        const bool below = exponent < size && field[exponent] == u'-';
         if (exponent < size && (field[exponent] == u'-' || field[exponent] == u'+'))
             ++exponent;
         if (exponent < size && isDigit(field[exponent])) {
-            end = exponent;
-            while (end < size && isDigit(field[end]))
-                ++end;
+            qint64 power = 0;
+            for (end = exponent; end < size && isDigit(field[end]); ++end)
+                power = std::min<qint64>(power * 10 + field[end].digitValue(), 1'000'000);
+            magnitude += below ? -power : power;
         }
     }
     // Every character is ASCII by now; from_chars reads no sign of its own but '-'.
-    char text[80];
-    const qsizetype length = end - mantissa;
-    if (length >= qsizetype(sizeof text) - 1)
-        return false;
-    qsizetype at = 0;
+    QVarLengthArray<char, 80> text;
     if (negative)
-        text[at++] = '-';
+        text.append('-');
     for (qsizetype k = mantissa; k < end; ++k)
-        text[at++] = char(field[k].unicode());
-    const auto [stop, error] = std::from_chars(text, text + at, value);
-    return error == std::errc() && stop == text + at && std::isfinite(value);
+        text.append(char(field[k].unicode()));
+    const char* const last = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), last, value);
+    if (error == std::errc::result_out_of_range) {
+        const double limit = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        value = negative ? -limit : limit;
+        return true;
+    }
+    return error == std::errc() && stop == last;
 }
 
 } // namespace

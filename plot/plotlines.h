@@ -16,13 +16,16 @@
 // number joined by ':' or '=' (full-width '：' too). A name followed by its separator alone names
 // the next field's number, so "温度: 21.5" reads as one named value. A number has an optional sign,
 // digits with an optional decimal point and an optional exponent; what follows it in the field (a
-// unit) is ignored, and so is a field that does not start with a number.
+// unit) is ignored, and so is a field that does not start with a number. A number past the
+// largest double, or nan, inf, infinity or ovf (any case, with a sign or not), is read as a value
+// that is not finite: it keeps its place among the line's values, so the ones after it stay in
+// their series.
 class PlotLines {
 public:
     struct Value {
         QStringView name; // empty: the series is the value's position in the line, from 1
         int position = 0;
-        double value = 0;
+        double value = 0; // may be infinite or NaN
     };
     using Values = QList<Value>;
     static constexpr qsizetype longestLine = 65536;

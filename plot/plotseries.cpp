@@ -15,6 +15,7 @@
 namespace {
 
 constexpr double none = std::numeric_limits<double>::quiet_NaN();
+constexpr double gap = std::numeric_limits<double>::infinity();
 
 // Shortest text that reads back as the same double.
 QString exact(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
@@ -102,8 +103,10 @@ void PlotSeries::add(double seconds, const PlotLines::Values& values)
     for (qsizetype k = 0; k < count; ++k) {
         if (series[k] < 0)
             continue;
-        m_values[size_t(series[k])][slot] = values[k].value;
-        m_latest[size_t(series[k])] = values[k].value;
+        const double value = values[k].value;
+        m_values[size_t(series[k])][slot] = std::isfinite(value) ? value : gap;
+        if (std::isfinite(value))
+            m_latest[size_t(series[k])] = value;
     }
     ++m_added;
     ++m_revision;
@@ -149,11 +152,16 @@ void PlotSeries::decimated(
     first = std::max<qsizetype>(0, first - 1);
     end = std::min(m_size, end + 1);
     const std::vector<double>& column = m_values[size_t(series)];
-    const double width = columns > 0 && to > from ? (to - from) / columns : 0;
+    const double perColumn = columns > 0 && to > from ? columns / (to - from) : 0;
+    // x(), without its call for every sample of a large ring.
+    const bool bySample = axis == Axis::Samples;
+    const double firstSample = double(m_added - m_size);
+    const auto xAt
+        = [&](qsizetype k) { return bySample ? firstSample + double(k) : m_seconds[at(k)]; };
 
     qint64 bucket = std::numeric_limits<qint64>::min();
     qsizetype firstK = -1, lowK = -1, highK = -1, lastK = -1;
-    const auto point = [&](qsizetype k) { return QPointF(x(axis, k), column[at(k)]); };
+    double low = 0, high = 0;
     const auto flush = [&] {
         if (firstK < 0)
             return;
@@ -162,7 +170,7 @@ void PlotSeries::decimated(
         qsizetype previous = -1;
         for (const qsizetype k : kept) {
             if (k != previous)
-                points.append(point(k));
+                points.append(QPointF(xAt(k), column[at(k)]));
             previous = k;
         }
     };
@@ -170,17 +178,35 @@ void PlotSeries::decimated(
         const double y = column[at(k)];
         if (std::isnan(y))
             continue;
-        const qint64 here = width > 0 ? qint64(std::floor((x(axis, k) - from) / width)) : k;
+        if (y == gap) {
+            flush();
+            firstK = -1;
+            bucket = std::numeric_limits<qint64>::min();
+            if (!points.isEmpty() && !std::isnan(points.constLast().y()))
+                points.append(QPointF(xAt(k), none));
+            continue;
+        }
+        // The pixel column; what lies outside the range shares one column each side.
+        const double offset = (xAt(k) - from) * perColumn;
+        const qint64 here = perColumn <= 0 ? k
+            : offset < 0                   ? -1
+            : offset >= columns            ? columns
+                                           : qint64(offset);
         if (here != bucket) {
             flush();
             bucket = here;
             firstK = lowK = highK = lastK = k;
+            low = high = y;
             continue;
         }
-        if (y < column[at(lowK)])
+        if (y < low) {
             lowK = k;
-        if (y > column[at(highK)])
+            low = y;
+        }
+        if (y > high) {
             highK = k;
+            high = y;
+        }
         lastK = k;
     }
     flush();
@@ -201,7 +227,7 @@ bool PlotSeries::writeCsv(QIODevice& out) const
         text += QString::number(m_seconds[at(k)], 'f', 6);
         for (const auto& column : m_values) {
             text += u',';
-            if (const double value = column[at(k)]; !std::isnan(value))
+            if (const double value = column[at(k)]; std::isfinite(value))
                 text += exact(value);
         }
         text += u'\n';

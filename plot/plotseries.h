@@ -15,7 +15,9 @@
 class QIODevice;
 
 // What the plot holds: the last N samples, one for each line that had values, with the time it
-// arrived and a column of values for each series (NaN where the line did not name that series).
+// arrived and a column of values for each series: NaN where the line did not name that series,
+// which the curve passes over, and infinity where it named it with no finite number (a gap, where
+// the curve breaks).
 // The columns are ring buffers of N that share one head, so memory is bounded by N times the
 // number of series, however long the plot runs.
 class PlotSeries {
@@ -43,7 +45,7 @@ public:
 
     int seriesCount() const { return int(m_names.size()); }
     QString name(int series) const { return m_names[size_t(series)]; }
-    // The value the series had in the newest line that named it; NaN before any.
+    // The finite value the series had in the newest line that named it with one; NaN before any.
     double latest(int series) const { return m_latest[size_t(series)]; }
 
     qsizetype size() const { return m_size; }
@@ -55,13 +57,14 @@ public:
 
     // The series' points with x in [from, to] (and the one either side, so that a line reaches
     // the edges), thinned for a plot `columns` pixels wide: of the points that fall into one
-    // column, only the first, the lowest, the highest and the last are kept, in their order.
-    // Written over `into`, whose storage is reused from frame to frame.
+    // column, only the first, the lowest, the highest and the last are kept, in their order. A gap
+    // is one point whose y is NaN, where the curve breaks. Written over `into`, whose storage is
+    // reused from frame to frame.
     void decimated(
         QList<QPointF>& into, int series, Axis axis, double from, double to, int columns) const;
 
     // A header row of the series' names, then one row for each sample held: its time in seconds,
-    // then each series' value, empty where it had none. In the system code page.
+    // then each series' value, empty where it had none or a gap. In the system code page.
     bool writeCsv(QIODevice& out) const;
 
 private:

@@ -4,172 +4,34 @@
 #include "plot/plotwindow.h"
 
 #include "platform/platform.h"
+#include "plot/plotaccessible.h"
+#include "plot/plotcanvas.h"
 #include "port/serialcomponent.h"
 
-#include <QBrush>
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QGraphicsItem>
-#include <QGraphicsLineItem>
-#include <QGraphicsRectItem>
-#include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegend>
-#include <QLegendMarker>
 #include <QLineEdit>
-#include <QLineSeries>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPen>
 #include <QPushButton>
-#include <QRubberBand>
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <QValueAxis>
-#include <QWheelEvent>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 
 namespace {
 
-// Sixteen colours told apart on white, the first ten in the order plotting tools made familiar.
-constexpr QRgb curveColours[PlotSeries::maxSeries]
-    = { 0x1f77b4, 0xff7f0e, 0x2ca02c, 0xd62728, 0x9467bd, 0x8c564b, 0xe377c2, 0x7f7f7f, 0xbcbd22,
-          0x17becf, 0x000080, 0x808000, 0x00c000, 0xff00ff, 0x00a0a0, 0x000000 };
-
-QString shortNumber(double value) { return QString::number(value, 'g', 6); }
-
-} // namespace
-
-// The curves, drawn over the chart's plot area as plain polylines. Qt's line series strokes an
-// outline of the whole curve on every update (for its hit testing), which at 30 frames a second
-// of eight curves costs more than everything else together; the chart keeps the axes and the
-// legend, whose markers stand on empty series of the same colours.
-class CurvesItem : public QGraphicsItem {
-public:
-    CurvesItem(QChart* chart, const QValueAxis* x, const QValueAxis* y)
-        : QGraphicsItem(chart)
-        , m_chart(chart)
-        , m_x(x)
-        , m_y(y)
-    {
-    }
-    QRectF boundingRect() const override { return m_chart->plotArea(); }
-    // Mapped here, with the plot area and ranges the chart has at the paint.
-    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
-    {
-        const QRectF plot = m_chart->plotArea();
-        if (m_x->max() <= m_x->min() || m_y->max() <= m_y->min())
-            return;
-        const double xScale = plot.width() / (m_x->max() - m_x->min());
-        const double yScale = plot.height() / (m_y->max() - m_y->min());
-        painter->setClipRect(plot);
-        for (qsizetype series = 0; series < curves.size(); ++series) {
-            const QList<QPointF>& points = curves[series];
-            m_line.resize(points.size());
-            for (qsizetype k = 0; k < points.size(); ++k)
-                m_line[k] = QPointF(plot.left() + (points[k].x() - m_x->min()) * xScale,
-                    plot.bottom() - (points[k].y() - m_y->min()) * yScale);
-            painter->setPen(QPen(QColor(curveColours[series]), 0));
-            painter->drawPolyline(m_line);
-        }
-    }
-    void changed()
-    {
-        prepareGeometryChange();
-        update();
-    }
-
-    QList<QList<QPointF>> curves; // thinned, in values; a hidden one empty
-
-private:
-    QChart* m_chart;
-    const QValueAxis* m_x;
-    const QValueAxis* m_y;
-    QPolygonF m_line;
-};
-
-// Round steps (1, 2 or 5 times a power of ten) for about four intervals over the span.
-static double niceStep(double span)
+QLabel* labelFor(QWidget* control, const QString& text)
 {
-    const double raw = span / 4;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double ratio = raw / magnitude;
-    return (ratio < 1.5 ? 1 : ratio < 3 ? 2 : ratio < 7 ? 5 : 10) * magnitude;
+    auto* label = new QLabel(text);
+    label->setBuddy(control);
+    return label;
 }
 
-// The chart, with the mouse doing what a plot's user expects: a dragged rectangle or the wheel
-// zooms, a double click goes back, the pointer's position is reported for the values under it.
-class PlotView : public QChartView {
-public:
-    using QChartView::QChartView;
-
-    std::function<void(const QRectF&)> zoomTo; // in the chart's coordinates
-    std::function<void()> zoomReset;
-    std::function<void(const QPointF&)> hover; // in the chart's coordinates; none: left
-
-protected:
-    QPointF onChart(const QPoint& pos) const { return chart()->mapFromScene(mapToScene(pos)); }
-
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        // Outside the plot area the chart has the click: the legend's entries take it.
-        if (event->button() != Qt::LeftButton
-            || !chart()->plotArea().contains(onChart(event->position().toPoint())))
-            return QChartView::mousePressEvent(event);
-        m_origin = event->position().toPoint();
-        m_band.setGeometry(QRect(m_origin, QSize()));
-        m_band.show();
-    }
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        const QPoint pos = event->position().toPoint();
-        if (m_band.isVisible())
-            m_band.setGeometry(QRect(m_origin, pos).normalized());
-        hover(onChart(pos));
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (event->button() != Qt::LeftButton || !m_band.isVisible())
-            return QChartView::mouseReleaseEvent(event);
-        m_band.hide();
-        const QRect band = m_band.geometry();
-        // A click that moved a pixel or two is no rectangle.
-        if (band.width() > 4 && band.height() > 4)
-            zoomTo(QRectF(onChart(band.topLeft()), onChart(band.bottomRight())));
-    }
-    void mouseDoubleClickEvent(QMouseEvent*) override
-    {
-        m_band.hide();
-        zoomReset();
-    }
-    void wheelEvent(QWheelEvent* event) override
-    {
-        if (event->angleDelta().y() == 0)
-            return;
-        const double factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
-        const QRectF area = chart()->plotArea();
-        const QPointF at = onChart(event->position().toPoint());
-        zoomTo(QRectF(at.x() - (at.x() - area.left()) * factor,
-            at.y() - (at.y() - area.top()) * factor, area.width() * factor,
-            area.height() * factor));
-    }
-    void leaveEvent(QEvent*) override
-    {
-        hover(QPointF(std::numeric_limits<double>::quiet_NaN(), 0));
-    }
-
-private:
-    QRubberBand m_band { QRubberBand::Rectangle, this };
-    QPoint m_origin;
-};
+} // namespace
 
 PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -182,39 +44,12 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     , m_low(new QLineEdit)
     , m_high(new QLineEdit)
     , m_prefix(new QLineEdit)
-    , m_chart(new QChart)
-    , m_x(new QValueAxis)
-    , m_y(new QValueAxis)
+    , m_canvas(new PlotCanvas)
 {
+    PlotCanvasAccessible::install();
     setWindowTitle(QStringLiteral("波形图"));
     setObjectName(QStringLiteral("PlotWindow"));
     m_opened.start();
-
-    m_view = new PlotView(m_chart);
-    m_view->setMouseTracking(true);
-    m_view->setRenderHint(QPainter::Antialiasing, false);
-    m_chart->addAxis(m_x, Qt::AlignBottom);
-    m_chart->addAxis(m_y, Qt::AlignLeft);
-    m_chart->legend()->setAlignment(Qt::AlignRight);
-    m_chart->setAnimationOptions(QChart::NoAnimation);
-    m_chart->setBackgroundRoundness(0);
-    m_chart->setMargins(QMargins(4, 4, 4, 4));
-    m_x->setLabelFormat(QStringLiteral("%.0f"));
-    m_y->setLabelFormat(QStringLiteral("%g"));
-
-    m_curveItem = new CurvesItem(m_chart, m_x, m_y);
-    m_curveItem->setZValue(50);
-    m_hoverLine = new QGraphicsLineItem(m_chart);
-    m_hoverLine->setPen(QPen(Qt::gray, 0, Qt::DashLine));
-    m_hoverBox = new QGraphicsRectItem(m_chart);
-    m_hoverBox->setBrush(QColor(255, 255, 224, 230));
-    m_hoverBox->setPen(QPen(Qt::gray));
-    m_hoverText = new QGraphicsSimpleTextItem(m_hoverBox);
-    for (QGraphicsItem* item :
-        { static_cast<QGraphicsItem*>(m_hoverLine), static_cast<QGraphicsItem*>(m_hoverBox) }) {
-        item->setZValue(100);
-        item->hide();
-    }
 
     m_capacity->setRange(int(PlotSeries::fewestSamples), int(PlotSeries::mostSamples));
     m_capacity->setValue(int(PlotSeries::defaultSamples));
@@ -225,15 +60,22 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     m_capacity->setObjectName(QStringLiteral("PlotPoints"));
     m_axis->addItems({ QStringLiteral("样本"), QStringLiteral("秒") });
     m_axis->setObjectName(QStringLiteral("PlotAxis"));
-    m_low->setPlaceholderText(QStringLiteral("下限"));
-    m_high->setPlaceholderText(QStringLiteral("上限"));
+    // The bounds have no label beside them: their placeholders are what a sighted user reads.
+    for (const auto& [edit, name] :
+        { std::pair(m_low, QStringLiteral("下限")), std::pair(m_high, QStringLiteral("上限")) }) {
+        edit->setPlaceholderText(name);
+        edit->setAccessibleName(name);
+    }
     m_low->setObjectName(QStringLiteral("PlotLow"));
     m_high->setObjectName(QStringLiteral("PlotHigh"));
     m_fixed->setObjectName(QStringLiteral("PlotFixed"));
     m_prefix->setPlaceholderText(QStringLiteral("如 >"));
     m_prefix->setObjectName(QStringLiteral("PlotPrefix"));
     m_pause->setObjectName(QStringLiteral("PlotPause"));
-    m_view->setObjectName(QStringLiteral("PlotChart"));
+    m_canvas->setObjectName(QStringLiteral("PlotChart"));
+    m_canvas->setAccessibleName(QStringLiteral("曲线"));
+    m_canvas->setAccessibleDescription(
+        QStringLiteral("图例中每条曲线的名称和最新值；上下键选择曲线，空格键隐藏或显示"));
     for (QLineEdit* edit : { m_low, m_high, m_prefix })
         edit->setMaximumWidth(70);
     auto* clear = new QPushButton(QStringLiteral("清除"));
@@ -246,52 +88,53 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_pause);
     bar->addWidget(clear);
-    bar->addWidget(new QLabel(QStringLiteral("点数")));
+    bar->addWidget(labelFor(m_capacity, QStringLiteral("点数")));
     bar->addWidget(m_capacity);
-    bar->addWidget(new QLabel(QStringLiteral("横轴")));
+    bar->addWidget(labelFor(m_axis, QStringLiteral("横轴")));
     bar->addWidget(m_axis);
     bar->addWidget(m_fixed);
     bar->addWidget(m_low);
     bar->addWidget(m_high);
-    bar->addWidget(new QLabel(QStringLiteral("行前缀")));
+    bar->addWidget(labelFor(m_prefix, QStringLiteral("行前缀")));
     bar->addWidget(m_prefix);
     bar->addStretch();
     bar->addWidget(png);
     bar->addWidget(csv);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
-    layout->addWidget(m_view, 1);
+    layout->addWidget(m_canvas, 1);
     resize(960, 540);
 
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &PlotWindow::drawFrame);
-    const auto redraw = [this] {
-        m_viewChanged = true;
-        scheduleFrame();
-    };
     connect(m_pause, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
     connect(clear, &QPushButton::clicked, this, &PlotWindow::clearAll);
-    connect(m_capacity, &QSpinBox::valueChanged, this, [this, redraw](int samples) {
+    connect(m_capacity, &QSpinBox::valueChanged, this, [this](int samples) {
         m_series.setCapacity(samples);
         redraw();
     });
-    connect(m_axis, &QComboBox::currentIndexChanged, this, [this, redraw] {
-        m_x->setLabelFormat(
-            axis() == PlotSeries::Axis::Seconds ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
+    connect(m_axis, &QComboBox::currentIndexChanged, this, [this] {
         m_zoom.reset();
         redraw();
     });
-    connect(m_fixed, &QCheckBox::toggled, this, redraw);
-    connect(m_low, &QLineEdit::textChanged, this, redraw);
-    connect(m_high, &QLineEdit::textChanged, this, redraw);
+    connect(m_fixed, &QCheckBox::toggled, this, &PlotWindow::redraw);
+    connect(m_low, &QLineEdit::textChanged, this, &PlotWindow::redraw);
+    connect(m_high, &QLineEdit::textChanged, this, &PlotWindow::redraw);
     connect(m_prefix, &QLineEdit::textChanged, this,
         [this](const QString& prefix) { m_lines.setPrefix(prefix); });
     connect(png, &QPushButton::clicked, this, &PlotWindow::exportPng);
     connect(csv, &QPushButton::clicked, this, &PlotWindow::exportCsv);
-    m_view->zoomTo = [this](const QRectF& area) { zoomTo(area); };
-    m_view->zoomReset = [this] { zoomReset(); };
-    m_view->hover = [this](const QPointF& at) { hover(at); };
+    m_canvas->zoomTo = [this](const PlotScale& x, const PlotScale& y) {
+        m_zoom.emplace(x, y);
+        redraw();
+    };
+    m_canvas->zoomReset = [this] {
+        m_zoom.reset();
+        redraw();
+    };
+    m_canvas->curvesToggled = [this] { redraw(); };
+    m_canvas->describe = [this](double x) { return describe(x); };
 
     connect(&m_port, &SerialComponent::onComm, this,
         [this](int commEvent, const QByteArray& received, qint64 atNs) {
@@ -305,11 +148,9 @@ PlotWindow::PlotWindow(SerialComponent& port, Dialogs& dialogs, QWidget* parent)
 
 PlotWindow::~PlotWindow() { m_port.needTiming(SerialComponent::Plot, false); }
 
-QWidget* PlotWindow::chartView() const { return m_view; }
-
 QList<QPointF> PlotWindow::drawnPoints(int series) const
 {
-    return m_curveItem->curves.value(series);
+    return series < m_canvas->curves.size() ? m_canvas->curves[series].points : QList<QPointF>();
 }
 
 PlotSeries::Axis PlotWindow::axis() const
@@ -330,6 +171,12 @@ void PlotWindow::take(const QByteArray& received, qint64 atNs)
     scheduleFrame();
 }
 
+void PlotWindow::redraw()
+{
+    m_viewChanged = true;
+    scheduleFrame();
+}
+
 void PlotWindow::scheduleFrame()
 {
     if (m_paused || m_frameTimer.isActive())
@@ -340,36 +187,31 @@ void PlotWindow::scheduleFrame()
     m_frameTimer.start(int(std::max(0.0, std::ceil(m_nextFrameAt - now))));
 }
 
-void PlotWindow::addCurve(int series)
+// Zoomed, what the zoom holds; otherwise every sample held.
+PlotScale PlotWindow::xScale() const
 {
-    auto* curve = new QLineSeries;
-    QPen pen(QColor(curveColours[series]));
-    pen.setWidth(1);
-    curve->setPen(pen);
-    m_chart->addSeries(curve);
-    curve->attachAxis(m_x);
-    curve->attachAxis(m_y);
-    for (QLegendMarker* marker : m_chart->legend()->markers(curve))
-        connect(marker, &QLegendMarker::clicked, this, [this, series] { toggleCurve(series); });
-    m_curves.append(curve);
-    m_legendTexts.append(QString());
-    m_curveItem->curves.append(QList<QPointF>());
+    if (m_zoom)
+        return m_zoom->first;
+    if (m_series.size() == 0)
+        return PlotScale(0, 1);
+    const PlotSeries::Axis along = axis();
+    const double from = m_series.x(along, 0);
+    return PlotScale(from, std::max(m_series.x(along, m_series.size() - 1), from + 1e-3));
 }
 
-void PlotWindow::toggleCurve(int series)
+// Fixed, the bounds typed; zoomed, what the zoom holds; otherwise round numbers around the values
+// shown.
+PlotScale PlotWindow::yScale(double low, double high) const
 {
-    QLineSeries* curve = m_curves[series];
-    curve->setVisible(!curve->isVisible());
-    // A hidden curve keeps its legend entry, greyed, so that it can be clicked back.
-    for (QLegendMarker* marker : m_chart->legend()->markers(curve)) {
-        marker->setVisible(true);
-        marker->setLabelBrush(curve->isVisible() ? QBrush(Qt::black) : QBrush(Qt::gray));
-        QColor colour(curveColours[series]);
-        colour.setAlpha(curve->isVisible() ? 255 : 60);
-        marker->setBrush(colour);
-    }
-    m_viewChanged = true;
-    scheduleFrame();
+    bool lowOk = false;
+    bool highOk = false;
+    const double fixedLow = m_low->text().trimmed().toDouble(&lowOk);
+    const double fixedHigh = m_high->text().trimmed().toDouble(&highOk);
+    if (m_fixed->isChecked() && lowOk && highOk && PlotScale::usable(fixedLow, fixedHigh))
+        return PlotScale(fixedLow, fixedHigh);
+    if (m_zoom)
+        return m_zoom->second;
+    return PlotScale::fit(low, high);
 }
 
 void PlotWindow::drawFrame()
@@ -379,166 +221,76 @@ void PlotWindow::drawFrame()
     // come closer together than shortestFrameMs.
     const double now = double(m_opened.nsecsElapsed()) / 1e6;
     m_nextFrameAt = std::max(now + shortestFrameMs, m_nextFrameAt + 1000.0 / framesPerSecond);
-    while (m_curves.size() < m_series.seriesCount())
-        addCurve(int(m_curves.size()));
+    QList<PlotCanvas::Curve>& curves = m_canvas->curves;
+    while (curves.size() < m_series.seriesCount()) {
+        curves.append(PlotCanvas::Curve());
+        curves.last().name = m_series.name(int(curves.size() - 1));
+    }
 
     const PlotSeries::Axis along = axis();
-    double from = 0;
-    double to = 1;
-    if (m_zoom) {
-        from = m_zoom->left();
-        to = m_zoom->right();
-    } else if (m_series.size() > 0) {
-        from = m_series.x(along, 0);
-        to = std::max(m_series.x(along, m_series.size() - 1), from + 1e-3);
-    }
-    const int columns = std::max(1, int(m_chart->plotArea().width()));
+    const PlotScale x = xScale();
+    const int columns = std::max(1, int(m_canvas->plotArea().width()));
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
-    // The legend's latest values change at every frame, faster than anyone reads them, and each
-    // change lays the legend out again.
+    // The legend's latest values change at every frame, faster than anyone reads them.
     const bool legendDue = !m_legendShown.isValid() || m_legendShown.elapsed() >= legendMs;
     if (legendDue)
         m_legendShown.start();
     for (int series = 0; series < m_series.seriesCount(); ++series) {
-        QLineSeries* curve = m_curves[series];
-        QString legend = m_series.name(series);
-        if (const double latest = m_series.latest(series); !std::isnan(latest))
-            legend += QStringLiteral("  ") + shortNumber(latest);
-        if ((legendDue || m_legendTexts[series].isEmpty()) && legend != m_legendTexts[series]) {
-            curve->setName(legend);
-            m_legendTexts[series] = legend;
-        }
-        QList<QPointF>& points = m_curveItem->curves[series];
-        if (!curve->isVisible()) {
-            points.clear();
+        PlotCanvas::Curve& curve = curves[series];
+        if (legendDue || std::isnan(curve.latest))
+            curve.latest = m_series.latest(series);
+        if (!curve.shown) {
+            curve.points.clear();
             continue;
         }
-        m_series.decimated(points, series, along, from, to, columns);
-        for (const QPointF& point : std::as_const(points)) {
-            if (point.x() >= from && point.x() <= to) {
+        m_series.decimated(curve.points, series, along, x.low(), x.high(), columns);
+        for (const QPointF& point : std::as_const(curve.points)) {
+            if (point.x() >= x.low() && point.x() <= x.high() && !std::isnan(point.y())) {
                 low = std::min(low, point.y());
                 high = std::max(high, point.y());
             }
         }
     }
-    if (const auto fixed = fixedY()) {
-        low = fixed->first;
-        high = fixed->second;
-    } else if (m_zoom) {
-        low = m_zoom->top();
-        high = m_zoom->bottom();
-    } else {
-        if (low > high) {
-            low = 0;
-            high = 1;
-        } else if (low == high) {
-            low -= std::max(1.0, std::abs(low) * 0.05);
-            high += std::max(1.0, std::abs(high) * 0.05);
-        }
-        // Round ends, so the axis (and its labels, costly to lay out) change only when the
-        // curves outgrow them.
-        const double step = niceStep(high - low);
-        low = std::floor(low / step) * step;
-        high = std::ceil(high / step) * step;
-        m_y->setTickCount(int(std::lround((high - low) / step)) + 1);
-    }
-    m_x->setRange(from, to);
-    m_y->setRange(low, high);
-    m_curveItem->changed();
+    m_canvas->setScales(x, yScale(low, high), along == PlotSeries::Axis::Seconds);
     m_drawnRevision = m_series.revision();
     m_viewChanged = false;
     ++m_frames;
-}
-
-std::optional<std::pair<double, double>> PlotWindow::fixedY() const
-{
-    bool lowOk = false;
-    bool highOk = false;
-    const double low = m_low->text().trimmed().toDouble(&lowOk);
-    const double high = m_high->text().trimmed().toDouble(&highOk);
-    if (!m_fixed->isChecked() || !lowOk || !highOk || !(low < high))
-        return std::nullopt;
-    return std::make_pair(low, high);
 }
 
 void PlotWindow::setPaused(bool paused)
 {
     m_paused = paused;
     m_pause->setText(paused ? QStringLiteral("继续") : QStringLiteral("暂停"));
-    m_viewChanged = true;
-    scheduleFrame();
+    redraw();
 }
 
 void PlotWindow::clearAll()
 {
     m_series.clear();
-    m_chart->removeAllSeries();
-    m_curves.clear();
-    m_curveItem->curves.clear();
-    m_legendTexts.clear();
+    m_canvas->clear();
     m_zoom.reset();
     drawFrame();
 }
 
-void PlotWindow::zoomTo(const QRectF& area)
+// What the hover box says: the sample nearest to x, and each shown series' value there.
+std::pair<double, QStringList> PlotWindow::describe(double x) const
 {
-    const QRectF plot = m_chart->plotArea();
-    if (plot.width() <= 0 || plot.height() <= 0)
-        return;
-    const auto valueAt = [&](const QPointF& at) {
-        return QPointF(
-            m_x->min() + (at.x() - plot.left()) / plot.width() * (m_x->max() - m_x->min()),
-            m_y->max() - (at.y() - plot.top()) / plot.height() * (m_y->max() - m_y->min()));
-    };
-    m_zoom = QRectF(valueAt(area.topLeft()), valueAt(area.bottomRight())).normalized();
-    m_viewChanged = true;
-    scheduleFrame();
-}
-
-void PlotWindow::zoomReset()
-{
-    m_zoom.reset();
-    m_viewChanged = true;
-    scheduleFrame();
-}
-
-void PlotWindow::hover(const QPointF& at)
-{
-    const QRectF plot = m_chart->plotArea();
+    if (m_series.size() == 0)
+        return {};
     const PlotSeries::Axis along = axis();
-    if (!plot.contains(at) || m_series.size() == 0) {
-        m_hoverLine->hide();
-        m_hoverBox->hide();
-        return;
-    }
-    const double x = m_x->min() + (at.x() - plot.left()) / plot.width() * (m_x->max() - m_x->min());
     qsizetype k = std::min(m_series.within(along, x, x).first, m_series.size() - 1);
     if (k > 0 && std::abs(m_series.x(along, k - 1) - x) < std::abs(m_series.x(along, k) - x))
         --k;
-    QStringList lines {
-        (along == PlotSeries::Axis::Seconds ? QStringLiteral("%1 秒") : QStringLiteral("样本 %1"))
-            .arg(m_series.x(along, k), 0, 'f', along == PlotSeries::Axis::Seconds ? 3 : 0)
-    };
+    const bool seconds = along == PlotSeries::Axis::Seconds;
+    QStringList lines { (seconds ? QStringLiteral("%1 秒") : QStringLiteral("样本 %1"))
+                            .arg(m_series.x(along, k), 0, 'f', seconds ? 3 : 0) };
     for (int series = 0; series < m_series.seriesCount(); ++series) {
         const double value = m_series.value(series, k);
-        if (series < m_curves.size() && m_curves[series]->isVisible() && !std::isnan(value))
-            lines << m_series.name(series) + QStringLiteral(": ") + shortNumber(value);
+        if (m_canvas->curves.value(series).shown && std::isfinite(value))
+            lines << m_series.name(series) + QStringLiteral(": ") + PlotCanvas::shortNumber(value);
     }
-    m_hoverText->setText(lines.join(u'\n'));
-    const double lineX = plot.left()
-        + (m_series.x(along, k) - m_x->min()) / (m_x->max() - m_x->min()) * plot.width();
-    m_hoverLine->setLine(lineX, plot.top(), lineX, plot.bottom());
-    const QRectF text = m_hoverText->boundingRect().adjusted(-4, -2, 4, 2);
-    QPointF corner = at + QPointF(12, 12);
-    if (corner.x() + text.width() > plot.right())
-        corner.rx() = at.x() - 12 - text.width();
-    if (corner.y() + text.height() > plot.bottom())
-        corner.ry() = plot.bottom() - text.height();
-    m_hoverBox->setRect(text);
-    m_hoverBox->setPos(corner);
-    m_hoverLine->show();
-    m_hoverBox->show();
+    return { m_series.x(along, k), lines };
 }
 
 void PlotWindow::refuse(const QString& text)
@@ -553,7 +305,7 @@ void PlotWindow::exportPng()
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !m_view->grab().save(&file, "PNG") || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !m_canvas->grab().save(&file, "PNG") || !file.commit())
         refuse(QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(path)));
 }
 

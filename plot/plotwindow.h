@@ -4,6 +4,7 @@
 #pragma once
 
 #include "plot/plotlines.h"
+#include "plot/plotscale.h"
 #include "plot/plotseries.h"
 #include "port/codepage.h"
 #include "port/steadyclock.h"
@@ -13,23 +14,17 @@
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 class Dialogs;
+class PlotCanvas;
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QGraphicsSimpleTextItem;
-class QGraphicsRectItem;
-class QGraphicsLineItem;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class SerialComponent;
-class PlotView;
-class CurvesItem;
-class QChart;
-class QLineSeries;
-class QValueAxis;
 
 // The receive box's "波形图…" item: opens the plot window, or raises it when it is open.
 QAction* plotAction(SerialComponent& port, Dialogs& dialogs, QWidget& window);
@@ -37,8 +32,8 @@ QAction* plotAction(SerialComponent& port, Dialogs& dialogs, QWidget& window);
 // A window of its own that draws the numbers in the received lines as curves. It hears every
 // receive event of the port while it is open, whatever the display does; closed, it is gone, and
 // with it its share of the receive events. The lines are read and kept as they arrive (PlotLines,
-// PlotSeries); the chart is redrawn at most 30 times a second, only when something changed, with
-// the points already thinned to a few per pixel column.
+// PlotSeries); a frame is drawn at most 30 times a second, only when something changed, with the
+// points already thinned to a few per pixel column, and painted by PlotCanvas.
 class PlotWindow : public QWidget {
     Q_OBJECT
 public:
@@ -52,27 +47,25 @@ public:
     const PlotSeries& series() const { return m_series; }
     qint64 linesRead() const { return m_linesRead; }
     qint64 framesDrawn() const { return m_frames; }
-    // The curve of a series as last drawn (thinned), and the chart.
+    // The curve of a series as last drawn (thinned), and the picture.
     QList<QPointF> drawnPoints(int series) const;
-    QWidget* chartView() const;
+    PlotCanvas* canvas() const { return m_canvas; }
     // Draws now whatever there is (the benchmarks time it).
     void drawFrame();
 
 private:
     void take(const QByteArray& received, qint64 atNs);
     void scheduleFrame();
-    void addCurve(int series);
-    void toggleCurve(int series);
+    void redraw();
     void setPaused(bool paused);
     void clearAll();
-    void zoomTo(const QRectF& area);
-    void zoomReset();
-    void hover(const QPointF& at);
+    std::pair<double, QStringList> describe(double x) const;
     void exportPng();
     void exportCsv();
     void refuse(const QString& text);
     PlotSeries::Axis axis() const;
-    std::optional<std::pair<double, double>> fixedY() const;
+    PlotScale xScale() const;
+    PlotScale yScale(double low, double high) const;
 
     SerialComponent& m_port;
     Dialogs& m_dialogs;
@@ -91,8 +84,8 @@ private:
     quint64 m_drawnRevision = 0;
     bool m_viewChanged = true; // something besides the samples needs drawing
 
-    // The zoomed area in values, while zoomed; otherwise the view follows the newest samples.
-    std::optional<QRectF> m_zoom;
+    // The zoomed ranges, while zoomed; otherwise the view follows the newest samples.
+    std::optional<std::pair<PlotScale, PlotScale>> m_zoom;
 
     QPushButton* m_pause;
     QSpinBox* m_capacity;
@@ -101,14 +94,5 @@ private:
     QLineEdit* m_low;
     QLineEdit* m_high;
     QLineEdit* m_prefix;
-    PlotView* m_view;
-    QChart* m_chart;
-    QValueAxis* m_x;
-    QValueAxis* m_y;
-    QList<QLineSeries*> m_curves;
-    QList<QString> m_legendTexts;
-    CurvesItem* m_curveItem;
-    QGraphicsLineItem* m_hoverLine;
-    QGraphicsRectItem* m_hoverBox;
-    QGraphicsSimpleTextItem* m_hoverText;
+    PlotCanvas* m_canvas;
 };

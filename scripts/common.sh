@@ -10,7 +10,6 @@ PORTLARK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # and the manual page written at build time.
 PORTLARK_BUILD_PACKAGES=(
     qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n
-    qt6-charts-dev libqt6opengl6-dev
     cmake ninja-build g++ pkg-config
     fontconfig fonts-wqy-microhei fonts-dejavu-core
     librsvg2-bin scdoc
@@ -19,9 +18,11 @@ PORTLARK_BUILD_PACKAGES=(
 # it in); the validators run in the test suite too.
 # (CPack's dependency scan needs file and dpkg-shlibdeps; without them it leaves the libraries out.)
 PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base debootstrap)
-# What only the test suite needs besides: the check that every file names its licence, and ser2net,
-# which serves a pseudo-terminal over the network for the remote port's tests and benchmark.
-PORTLARK_TEST_PACKAGES=(reuse ser2net)
+# What only the test suite needs besides: the check that every file names its licence, and Qt's
+# private headers, to tell the receive view a screen reader listens; the zones the stamps are
+# tested in; ser2net, which serves a pseudo-terminal over the network for the remote port's tests
+# and benchmark.
+PORTLARK_TEST_PACKAGES=(reuse qt6-base-private-dev tzdata ser2net)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }

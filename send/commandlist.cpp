@@ -141,12 +141,26 @@ QString writeFile(const QString& path, const QList<Command>& commands)
 Read readFile(const QString& path)
 {
     QFile file(path);
+    Read failed;
     if (!file.open(QIODevice::ReadOnly)) {
-        Read failed;
         failed.problem = QStringLiteral("无法打开 %1（%2）").arg(path, file.errorString());
         return failed;
     }
-    return read(file.readAll());
+    // A device or a pipe tells no size: what it gives is cut off past the limit all the same.
+    const QByteArray json = file.size() > largestFile ? QByteArray() : file.read(largestFile + 1);
+    if (file.size() > largestFile || json.size() > largestFile) {
+        failed.problem = QStringLiteral("文件太大（超过 %1 MiB）").arg(largestFile >> 20);
+        return failed;
+    }
+    return read(json);
+}
+
+Message replaceQuestion(qsizetype replaced, qsizetype imported)
+{
+    return { QStringLiteral("导入的 %1 条命令将替换现有的 %2 条命令，是否继续？")
+                 .arg(imported)
+                 .arg(replaced),
+        Message::Icon::Question, true };
 }
 
 Message problemOf(const Command& command)

@@ -42,7 +42,11 @@ QByteArray write(const QList<Command>& commands);
 
 // The whole file or nothing: a failed write leaves what was there.
 QString writeFile(const QString& path, const QList<Command>& commands);
+// A file larger than this is refused before it is read.
+constexpr qint64 largestFile = qint64(16) << 20;
 Read readFile(const QString& path);
+// Asked before an import replaces a list that is not empty: OK replaces it, Cancel keeps it.
+Message replaceQuestion(qsizetype replaced, qsizetype imported);
 
 // What a send of the row would refuse or cut short, in a send's own words; empty when it sends
 // as written.

@@ -37,6 +37,24 @@ QString SendHistory::menuText(const Entry& entry)
     text.replace(QLatin1Char('\r'), QStringLiteral("↵"));
     text.replace(QLatin1Char('\n'), QStringLiteral("↵"));
     text.replace(QLatin1Char('\t'), QStringLiteral("→"));
+    for (QChar& c : text) {
+        switch (c.category()) {
+        case QChar::Other_Control:
+            c = c.unicode() < 0x20    ? QChar(0x2400 + c.unicode())
+                : c.unicode() == 0x7F ? QChar(0x2421)
+                                      : QChar(QChar::ReplacementCharacter);
+            break;
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            c = QChar(0x21B5); // ↵
+            break;
+        case QChar::Other_Format: // the marks that reorder or join text
+            c = QChar(QChar::ReplacementCharacter);
+            break;
+        default:
+            break;
+        }
+    }
     if (text.size() > longestShown)
         text = text.left(longestShown - 1) + QStringLiteral("…");
     // A menu item's & marks its shortcut letter.
@@ -44,18 +62,28 @@ QString SendHistory::menuText(const Entry& entry)
     return entry.hex ? QStringLiteral("HEX  ") + text : text;
 }
 
-std::optional<SendHistory::Entry> SendHistory::older()
+QString SendHistory::boxText(const Entry& entry)
 {
-    if (m_walk + 1 >= m_entries.size())
-        return std::nullopt;
-    return m_entries[++m_walk];
+    QString text = entry.text;
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
-std::optional<SendHistory::Entry> SendHistory::newer()
+std::optional<SendHistory::Entry> SendHistory::older(const Entry& shown)
 {
-    if (m_walk <= 0)
-        return std::nullopt;
-    return m_entries[--m_walk];
+    for (int k = m_walk + 1; k < m_entries.size(); ++k) {
+        if (boxText(m_entries[k]) != boxText(shown) || m_entries[k].hex != shown.hex)
+            return m_entries[m_walk = k];
+    }
+    return std::nullopt;
+}
+
+std::optional<SendHistory::Entry> SendHistory::newer(const Entry& shown)
+{
+    for (int k = m_walk - 1; k >= 0; --k) {
+        if (boxText(m_entries[k]) != boxText(shown) || m_entries[k].hex != shown.hex)
+            return m_entries[m_walk = k];
+    }
+    return std::nullopt;
 }
 
 QByteArray SendHistory::toJson() const

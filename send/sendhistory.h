@@ -27,12 +27,17 @@ public:
     void clear();
     const QList<Entry>& entries() const { return m_entries; }
     QList<Entry> shown() const { return m_entries.mid(0, shownCount); }
-    // How the menu names an entry: one line, long texts cut, a hexadecimal one marked.
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    // How the menu names an entry: one line, long texts cut, a hexadecimal one marked, control
+    // characters shown as their pictures (␁) and the ones that reorder text as �.
     static QString menuText(const Entry& entry);
+    // The text as the send box holds it: line breaks as LF.
+    static QString boxText(const Entry& entry);
 
-    // Ctrl+Up and Ctrl+Down: one step older or newer, nothing past either end.
-    std::optional<Entry> older();
-    std::optional<Entry> newer();
+    // Ctrl+Up and Ctrl+Down: one step older or newer, nothing past either end. An entry that
+    // would put back what the box already shows is passed over.
+    std::optional<Entry> older(const Entry& shown);
+    std::optional<Entry> newer(const Entry& shown);
 
     // {"version": 1, "history": [{"text": ..., "hex": ...}, ...]}; a file that does not read so
     // gives a problem and an empty history.

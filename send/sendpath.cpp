@@ -18,6 +18,21 @@ Message emptyData() { return { QStringLiteral("发送数据不能为空"), Messa
 Message outputFull() { return { QStringLiteral("发送缓冲区已满，请等上一次发送完成后再发送") }; }
 } // namespace SendMessages
 
+QString lineEndingName(LineEnding ending)
+{
+    switch (ending) {
+    case LineEnding::Cr:
+        return QStringLiteral("CR");
+    case LineEnding::Lf:
+        return QStringLiteral("LF");
+    case LineEnding::CrLf:
+        return QStringLiteral("CR LF");
+    case LineEnding::None:
+        break;
+    }
+    return QStringLiteral("无");
+}
+
 QStringView lineEndingText(LineEnding ending)
 {
     switch (ending) {

@@ -18,6 +18,8 @@ class SendHistory;
 // What a text send gets at its end. Hexadecimal sends are never changed.
 enum class LineEnding { None, Cr, Lf, CrLf };
 QStringView lineEndingText(LineEnding ending);
+// As the menus name it: 无, CR, LF, CR LF.
+QString lineEndingName(LineEnding ending);
 
 // Sending the send box as text or hexadecimal bytes, and a chosen file as it was read.
 class SendPath {

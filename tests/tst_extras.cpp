@@ -14,13 +14,14 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTextDocument>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -37,35 +38,6 @@ class ExtrasTest : public QObject, WindowFixture {
     QTemporaryDir m_dir;
 
     QWidget* receiveArea() const { return control<QAbstractScrollArea>("TxtReceive")->viewport(); }
-    // Right-clicks the widget and returns the menu that pops up.
-    static QMenu* rightClick(QWidget* widget)
-    {
-        while (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
-        QContextMenuEvent event(
-            QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
-        QApplication::sendEvent(widget, &event);
-        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    }
-    static QAction* item(QMenu* menu, const QString& text)
-    {
-        for (QAction* action : menu->actions())
-            if (action->text() == text)
-                return action;
-        return nullptr;
-    }
-    // Chooses the item with the keyboard; an item holding a submenu opens it, and that is returned.
-    static QMenu* choose(QMenu* menu, const QString& text)
-    {
-        QAction* action = item(menu, text);
-        QPointer<QMenu> sub = action->menu(); // a plain item's menu closes and goes
-        menu->setActiveAction(action); // as the arrow keys would
-        QTest::keyClick(menu, Qt::Key_Return);
-        if (sub)
-            (void)QTest::qWaitFor([&] { return sub->isVisible(); });
-        return sub;
-    }
-
     QWidget* sendArea() const { return control<QAbstractScrollArea>("TxtSend")->viewport(); }
     // Opens 快捷发送 from the send box's menu and imports the file through the file dialog.
     QTableWidget* import(const QByteArray& json)
@@ -79,6 +51,39 @@ class ExtrasTest : public QObject, WindowFixture {
         click("CmdImport");
         return control<QTableWidget>("TblCommands");
     }
+    // What a reader is told of a menu: each item's role and name, a submenu's items indented
+    // below it; an item whose accessible is gone reads "(invalid)", one with no name "(unnamed)".
+    static QStringList heard(QAccessibleInterface* menu, const QString& indent = {})
+    {
+        QStringList lines;
+        for (int i = 0; i < menu->childCount(); ++i) {
+            QAccessibleInterface* item = menu->child(i);
+            if (!item || !item->isValid()) {
+                lines << indent + u"(invalid)"_s;
+                continue;
+            }
+            if (item->role() == QAccessible::Separator)
+                continue;
+            const QString name = item->text(QAccessible::Name);
+            lines << indent + (name.isEmpty() ? u"(unnamed)"_s : name);
+            if (item->childCount() == 1)
+                lines += heard(item->child(0), indent + u"  "_s);
+        }
+        return lines;
+    }
+
+    // What a reader hears of a control: the label that names it, or its own name; a setting box's
+    // value is no name.
+    static QString heard(QWidget* widget)
+    {
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(widget);
+        const auto labels = item->relations(QAccessible::Label);
+        const QString name
+            = (labels.isEmpty() ? item : labels.first().first)->text(QAccessible::Name);
+        return item->role() == QAccessible::ComboBox && name == item->text(QAccessible::Value)
+            ? QString()
+            : name;
+    }
     void sendRow(QTableWidget* table, int row) const
     {
         QTest::mouseClick(table->cellWidget(row, CommandWindow::Send), Qt::LeftButton);
@@ -86,6 +91,37 @@ class ExtrasTest : public QObject, WindowFixture {
 
 private Q_SLOTS:
     void cleanup() { QVERIFY(finish()); }
+
+    // Every item of every context menu, submenus included, is there for a reader each time the
+    // menu opens, not only the first time.
+    void menusForReaders_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("receive box") << u"TxtReceive"_s;
+        QTest::newRow("send box") << u"TxtSend"_s;
+        QTest::newRow("port group") << u"Frame1"_s;
+    }
+    void menusForReaders()
+    {
+        QFETCH(QString, box);
+        start();
+        QWidget* target = control(box.toLatin1().constData());
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
+            target = area->viewport();
+        QStringList first;
+        for (int opening = 0; opening < 2; ++opening) {
+            QPointer<QMenu> menu = rightClick(target);
+            QVERIFY(menu);
+            const QStringList items = heard(QAccessible::queryAccessibleInterface(menu));
+            QVERIFY2(!items.filter(u"(invalid)"_s).size() && !items.filter(u"(unnamed)"_s).size(),
+                qPrintable(items.join(u'\n')));
+            if (opening == 0)
+                first = items;
+            QCOMPARE(items, first);
+            menu->close();
+            QTRY_VERIFY(!menu);
+        }
+    }
 
     // Over a pseudo-terminal: the log holds every byte fed while the display is stopped,
     // cleared, in hex and auto-cleared; the port has no modem lines, so those items are disabled.
@@ -143,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(fakes->dialogs.messages[0].text.startsWith(message));
         QVERIFY(fakes->serial.portOpen());
         QCOMPARE(shown("TxtReceive"), u"abc"_s);
-        QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s)->isVisible());
+        QVERIFY(!item(rightClick(receiveArea()), u"停止记录"_s));
     }
 
     // Over a pseudo-terminal with the device answering 25 ms later, while the wall clock is set
@@ -250,17 +286,20 @@ private Q_SLOTS:
     }
 
     // A line for each thing that applies, as a hover shows them: why the last open failed, the
-    // device the port waits for, the running log.
+    // device the port waits for, the running log; on the send button too, an ending or an
+    // encoding other than the default.
     void statusToolTip()
     {
         start([](FakePlatform& fakes) { fakes.device->absentPorts = { 1 }; });
-        const auto hover = [this] {
-            QWidget* status = control("TxtStatus");
-            QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), status->mapToGlobal(QPoint(4, 4)));
-            QApplication::sendEvent(status, &help);
-            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        // The tooltip is worked out as a hover is about to show it.
+        const auto hover = [this](const char* name) {
+            QWidget* widget = control(name);
+            QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(widget, &help);
+            return widget->toolTip();
         };
-        QCOMPARE(hover(), u"absent"_s);
+        QCOMPARE(hover("TxtStatus"), u"absent"_s);
+        QCOMPARE(hover("CmdSend"), QString());
         const QString log = m_dir.filePath(u"tip.log"_s);
         fakes->dialogs.nextSaveFile = log;
         choose(rightClick(receiveArea()), u"记录到文件…"_s);
@@ -268,8 +307,13 @@ private Q_SLOTS:
         click("CmdSwitch");
         fakes->device->deliver("abc");
         fakes->device->loseDevice();
-        QTRY_COMPARE(hover(),
-            u"等待 COM1 原设备 (ttyFAKE1) 重新连接\n正在记录到文件：%1（3 字节）"_s.arg(log));
+        choose(choose(rightClick(sendArea()), u"追加结尾"_s), u"CR LF"_s);
+        choose(choose(rightClick(receiveArea()), u"字符编码"_s), u"UTF-8"_s);
+        const QString choices = u"发送结尾：CR LF\n字符编码：UTF-8"_s;
+        QTRY_COMPARE(hover("TxtStatus"),
+            u"等待 COM1 原设备 (ttyFAKE1) 重新连接\n正在记录到文件：%1（3 字节）\n"_s.arg(log)
+                + choices);
+        QCOMPARE(hover("CmdSend"), choices);
     }
 
     void checkBytes()
@@ -337,6 +381,19 @@ private Q_SLOTS:
         QVERIFY(item(choose(rightClick(receiveArea()), u"字符编码"_s), choice)->isChecked());
         fakes->device->deliver(bytes);
         QTRY_COMPARE(shown("TxtReceive"), text);
+    }
+
+    // A character cut between two arrivals is held back; a change of 字符编码 meanwhile reads the
+    // held bytes again in the new encoding, none lost.
+    void encodingChangedWhileHeld()
+    {
+        start();
+        choose(choose(rightClick(receiveArea()), u"字符编码"_s), u"UTF-8"_s);
+        fakes->device->deliver("\xE6\xB8"); // the first two of 温's three
+        choose(choose(rightClick(receiveArea()), u"字符编码"_s), u"GBK"_s);
+        fakes->device->deliver("A");
+        QTRY_COMPARE(shown("TxtReceive"), u"娓A"_s);
+        QCOMPARE(window->receivedCount(), 3);
     }
 
     // A stored row goes out as the send box would send it, with its own ending on text only.
@@ -413,24 +470,113 @@ private Q_SLOTS:
         QTRY_COMPARE(shown("CmdSequence"), u"循环发送"_s);
     }
 
+    // 快捷发送 for a reader: every control it can reach is named, a row's by its number, which
+    // follows a removal above it; the sequence's state is a status whose words change at most
+    // once a second while the rows move twenty times a second.
+    void commandWindowForReaders()
+    {
+        start();
+        QTableWidget* table
+            = import(CommandList::write({ { {}, u"A"_s, false, LineEnding::None, 50 },
+                { {}, u"B"_s, false, LineEnding::None, 50 } }));
+        QStringList unnamed;
+        for (QWidget* widget : table->window()->findChildren<QWidget*>()) {
+            if (widget->focusPolicy() != Qt::NoFocus && widget->isVisible()
+                && widget->objectName() != u"qt_spinbox_lineedit"_s && heard(widget).isEmpty())
+                unnamed << QString::fromLatin1(widget->metaObject()->className());
+        }
+        QCOMPARE(unnamed, QStringList());
+        QCOMPARE(heard(table), u"快捷发送列表"_s);
+        // Going through the table's cells, a reader is told what the controls in them show.
+        QAccessibleTableInterface* cells
+            = QAccessible::queryAccessibleInterface(table)->tableInterface();
+        QStringList row;
+        for (int column = 0; column < CommandWindow::Columns; ++column)
+            row << cells->cellAt(1, column)->text(QAccessible::Name);
+        QCOMPARE(row.join(u'|'), u"|B||无|50 ms|发送"_s);
+
+        // The words a reader is told, looked at as the rows go by: they change, never twice within
+        // a second.
+        QWidget* status = control("LblSequence");
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(reader->role(), QAccessible::StatusBar);
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> changes;
+        QString told = heard(status);
+        QStringList rows;
+        // Started as a reader starts it, with the button's Toggle action; stopped with a click.
+        QAccessibleInterface* button
+            = QAccessible::queryAccessibleInterface(control("CmdSequence"));
+        button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(QTest::qWaitFor([&] {
+            rows << shown("LblSequence");
+            if (heard(status) != std::exchange(told, heard(status)))
+                changes << clock.elapsed();
+            return changes.size() >= 2;
+        }));
+        click("CmdSequence");
+        rows.removeDuplicates();
+        QCOMPARE(rows, QStringList({ u"正在循环发送：第 1 条"_s, u"正在循环发送：第 2 条"_s }));
+        QVERIFY2(
+            changes[1] - changes[0] >= 950, qPrintable(QString::number(changes[1] - changes[0])));
+        QVERIFY(told.startsWith(u"正在循环发送：第 "_s));
+        QTRY_COMPARE(heard(status), u"没有在循环发送"_s);
+
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+            table->visualItemRect(table->item(0, CommandWindow::Content)).center());
+        click("CmdRemoveCommand");
+        QCOMPARE(heard(table->cellWidget(0, CommandWindow::Ending)->findChild<QComboBox*>()) + u'|'
+                + heard(table->cellWidget(0, CommandWindow::Delay)) + u'|'
+                + heard(table->cellWidget(0, CommandWindow::Send)),
+            u"第 1 条的结尾|第 1 条的延时 (ms)|发送第 1 条"_s);
+    }
+
+    // An import asks before it replaces rows; a file that is no list, or too large to be one, is
+    // refused and the list kept.
     void importAndExport()
     {
         start();
         const QList<Command> rows { { u"读"_s, u"01 03"_s, true }, { {}, u"AT"_s } };
         import(CommandList::write(rows));
+        const QByteArray other = CommandList::write({ { {}, u"ATI"_s } });
+        fakes->dialogs.answer = Dialogs::Answer::Cancel;
+        import(other);
+        fakes->dialogs.answer = Dialogs::Answer::Ok;
         import("{\"commands\": []}");
-        QCOMPARE(fakes->dialogs.messages.value(0).text,
-            u"无法导入 %1：不是快捷发送的命令列表"_s.arg(m_dir.filePath(u"import.json"_s)));
+        QFile big(m_dir.filePath(u"big.json"_s));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(CommandList::largestFile + 1));
+        big.close();
+        fakes->dialogs.nextFile = big.fileName();
+        click("CmdImport");
+        QStringList asked;
+        for (FakeDialogs::Message box : std::as_const(fakes->dialogs.messages))
+            asked << box.text.replace(m_dir.path(), u"~"_s);
+        QCOMPARE(asked,
+            QStringList({ u"导入的 1 条命令将替换现有的 2 条命令，是否继续？"_s,
+                u"无法导入 ~/import.json：不是快捷发送的命令列表"_s,
+                u"无法导入 ~/big.json：文件太大（超过 16 MiB）"_s }));
+        QCOMPARE(fakes->dialogs.messages.value(0).buttons, Dialogs::Buttons::OkCancel);
         fakes->dialogs.nextSaveFile = m_dir.filePath(u"export.json"_s);
         click("CmdExport");
         QCOMPARE(CommandList::read(contents(fakes->dialogs.nextSaveFile)).commands, rows);
+        import(other);
+        QCOMPARE(fakes->dialogs.messages.size(), 4);
+        click("CmdExport");
+        QCOMPARE(contents(fakes->dialogs.nextSaveFile), other);
     }
 
     // Ctrl+Enter sends as the button does, Enter breaks the line; the ending goes on text sends
-    // only; the history gives back a text and its hex choice.
+    // only; the history gives back a text and its hex choice, passing over what the box holds.
+    // With no history Ctrl+Up and Ctrl+Down are the box's, which leaves them to the window.
     void sendBoxKeysOnPty()
     {
         startOnPty();
+        for (const Qt::Key arrow : { Qt::Key_Up, Qt::Key_Down }) {
+            QKeyEvent press(QEvent::KeyPress, arrow, Qt::ControlModifier);
+            QApplication::sendEvent(control("TxtSend"), &press);
+            QVERIFY(!press.isAccepted());
+        }
         type("TxtSend", u"AT"_s);
         QTest::keyClick(control("TxtSend"), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(pty->readPumping(2), "AT");
@@ -446,7 +592,6 @@ private Q_SLOTS:
         QTest::keyClick(control("TxtSend"), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(pty->readPumping(2), "AB");
         QTest::keyClick(control("TxtSend"), Qt::Key_Up, Qt::ControlModifier);
-        QTest::keyClick(control("TxtSend"), Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(shown("TxtSend"), u"AT"_s);
         QVERIFY(!control<QCheckBox>("ChkHexSend")->isChecked());
         choose(choose(rightClick(sendArea()), u"发送历史"_s), u"HEX  41 42"_s);
@@ -455,14 +600,10 @@ private Q_SLOTS:
         QCOMPARE(fakes->dialogs.messages.size(), 0);
     }
 
-    // Kept beside the options file between runs: the history and the ending; a damaged list is
-    // put aside, not written over.
+    // Kept beside the options file between runs, its folder made if a fresh system has none: the
+    // history and the ending; a damaged list is put aside, not written over.
     void keptBetweenRuns()
     {
-        QVERIFY(QDir(m_dir.path()).mkpath(u"kept"_s));
-        QFile damaged(m_dir.filePath(u"kept/commands.json"_s));
-        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("{") == 1);
-        damaged.close();
         const auto run = [&] {
             start(
                 [&](FakePlatform& f) { f.optionsFile = m_dir.filePath(u"kept/portlark.conf"_s); });
@@ -470,6 +611,12 @@ private Q_SLOTS:
         run();
         type("TxtSend", u"AT"_s);
         click("CmdSend");
+        QVERIFY(finish());
+        QVERIFY(QFile::exists(m_dir.filePath(u"kept/history.json"_s)));
+        QFile damaged(m_dir.filePath(u"kept/commands.json"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("{") == 1);
+        damaged.close();
+        run();
         choose(choose(rightClick(sendArea()), u"追加结尾"_s), u"LF"_s);
         QVERIFY(finish());
         run();

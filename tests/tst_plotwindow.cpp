@@ -2,14 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The plot window, opened from the receive box's menu and worked with the mouse.
+#include "plot/plotcanvas.h"
 #include "plot/plotwindow.h"
 #include "support/windowfixture.h"
 
 #include <QAbstractScrollArea>
-#include <QChartView>
+#include <QAccessible>
 #include <QContextMenuEvent>
-#include <QGraphicsTextItem>
-#include <QLegend>
 #include <QMenu>
 #include <QtTest>
 
@@ -33,10 +32,6 @@ class PlotWindowTest : public QObject, WindowFixture {
         QTest::keyClick(menu, Qt::Key_Return);
         auto* plot = window->findChild<PlotWindow*>();
         return plot && QTest::qWaitForWindowExposed(plot) ? plot : nullptr;
-    }
-    static QWidget* chartArea(PlotWindow* plot)
-    {
-        return static_cast<QAbstractScrollArea*>(plot->chartView())->viewport();
     }
 
 private Q_SLOTS:
@@ -90,7 +85,7 @@ private Q_SLOTS:
             lines += QByteArray::number(k % 50) + '\n';
         fakes->device->deliver(lines);
         QTRY_COMPARE(plot->drawnPoints(0).size(), 1000);
-        QWidget* area = chartArea(plot);
+        QWidget* area = plot->canvas();
         const QPoint middle = area->rect().center();
         QWheelEvent wheel(middle, area->mapToGlobal(middle), {}, { 0, 120 }, Qt::NoButton, {},
             Qt::NoScrollPhase, false);
@@ -107,31 +102,104 @@ private Q_SLOTS:
         QTRY_COMPARE(plot->drawnPoints(0).size(), 1000);
     }
 
-    // A click on a series' legend entry hides its curve, another shows it again.
+    // A value that is not a number breaks its curve, and the legend keeps the last finite one;
+    // values as far apart as doubles go are drawn on finite axes.
+    void notFiniteAndHuge()
+    {
+        start();
+        PlotWindow* plot = openPlot();
+        fakes->device->deliver("\n1,1e308\n2,-1e308\nnan,-1e999\n4,1.7e308\n");
+        QTRY_COMPARE(plot->drawnPoints(0).size(), 4);
+        QVERIFY(std::isnan(plot->drawnPoints(0)[2].y()));
+        QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(plot->canvas());
+        QTRY_COMPARE(chart->childCount(), 2);
+        QCOMPARE(chart->child(0)->text(QAccessible::Name), u"1 4"_s);
+        QCOMPARE(chart->child(1)->text(QAccessible::Name), u"2 1.7e+308"_s);
+        // The second curve falls from near the top to near the bottom between the first two
+        // samples (of four): it is seen in most rows of the plot.
+        const QImage shown = plot->canvas()->grab().toImage();
+        const QRect area = plot->canvas()->plotArea().toRect();
+        int drawn = 0;
+        for (int y = area.top() + 1; y < area.bottom(); ++y) {
+            for (int x = area.left() + 1; x < area.left() + area.width() / 3; ++x) {
+                if (shown.pixel(x, y) == PlotCanvas::colour(1).rgb()) {
+                    ++drawn;
+                    break;
+                }
+            }
+        }
+        QVERIFY2(drawn > area.height() / 2, qPrintable(QString::number(drawn)));
+    }
+
+    // A click on a series' legend entry hides its curve, another shows it again; so does Space on
+    // the entry chosen with the arrow keys. A reader finds the entries, in order, by their names
+    // and latest values, each checked while its curve is shown.
     void legendHidesCurve()
     {
         start();
         PlotWindow* plot = openPlot();
-        fakes->device->deliver("\na:1,b:2\na:3,b:4\n");
+        fakes->device->deliver("\na:1,b:2\na:3,b:4.25\n");
         QTRY_COMPARE(plot->drawnPoints(1).size(), 2);
-        auto* view = static_cast<QChartView*>(plot->chartView());
-        const auto clickEntry = [&](const QString& name) {
-            QList<QGraphicsItem*> items = view->chart()->legend()->childItems();
-            while (!items.isEmpty()) {
-                QGraphicsItem* item = items.takeFirst();
-                items += item->childItems();
-                auto* text = dynamic_cast<QGraphicsTextItem*>(item);
-                if (text && text->toPlainText().startsWith(name))
-                    return QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                        view->mapFromScene(text->sceneBoundingRect().center()));
-            }
-            QFAIL("no legend entry");
-        };
-        clickEntry(u"b "_s);
+        QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(plot->canvas());
+        QTRY_COMPARE(chart->childCount(), 2);
+        QCOMPARE(chart->child(0)->text(QAccessible::Name), u"a 3"_s);
+        QCOMPARE(chart->child(1)->text(QAccessible::Name), u"b 4.25"_s);
+        QAccessibleInterface* b = chart->child(1);
+        QVERIFY(b->state().checked);
+        QTest::mouseClick(
+            plot->canvas(), Qt::LeftButton, {}, plot->canvas()->mapFromGlobal(b->rect().center()));
         QTRY_VERIFY(plot->drawnPoints(1).isEmpty());
+        QVERIFY(!b->state().checked);
         QCOMPARE(plot->drawnPoints(0).size(), 2);
-        clickEntry(u"b "_s);
+        plot->canvas()->setFocus();
+        QTest::keyClick(plot->canvas(), Qt::Key_Down);
+        QVERIFY(b->state().focused);
+        QTest::keyClick(plot->canvas(), Qt::Key_Space);
         QTRY_COMPARE(plot->drawnPoints(1).size(), 2);
+    }
+
+    // Every input of the window is named for a reader by the words a sighted user reads beside it.
+    void readerNames()
+    {
+        start();
+        PlotWindow* plot = openPlot();
+        QStringList names;
+        for (const char* name : { "PlotPoints", "PlotAxis", "PlotFixed", "PlotLow", "PlotHigh",
+                 "PlotPrefix", "PlotPause", "PlotClear", "PlotPng", "PlotCsv", "PlotChart" }) {
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(
+                plot->findChild<QWidget*>(QLatin1String(name)));
+            const auto labels = reader->relations(QAccessible::Label);
+            names << (labels.isEmpty() ? reader : labels.first().first)->text(QAccessible::Name);
+        }
+        QCOMPARE(names.join(u'|'),
+            u"点数|横轴|固定纵轴|下限|上限|行前缀|暂停|清除|导出 PNG…|导出 CSV…|曲线"_s);
+    }
+
+    // A reader is told the legend's changes once a second at most, however fast the values come:
+    // the names it reads change no more often.
+    void legendSpokenOncePerSecond()
+    {
+        start();
+        PlotWindow* plot = openPlot();
+        QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(plot->canvas());
+        QStringList heard;
+        int k = 0;
+        QTimer feed;
+        connect(&feed, &QTimer::timeout, this, [&] {
+            fakes->device->deliver("\nv:" + QByteArray::number(k++) + '\n');
+            const QString name
+                = chart->childCount() ? chart->child(0)->text(QAccessible::Name) : QString();
+            if (heard.value(heard.size() - 1) != name)
+                heard << name;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        feed.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(plot->linesRead() >= 250, 20000);
+        feed.stop();
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(heard.size() >= 2 && heard.size() <= elapsed / PlotCanvas::spokenMs + 2,
+            qPrintable(heard.join(u", "_s) + u" in %1 ms"_s.arg(elapsed)));
     }
 
     // CSV holds every point; the PNG is the chart as shown.
@@ -159,7 +227,7 @@ private Q_SLOTS:
         click("PlotPng");
         const QImage image(png);
         QVERIFY(!image.isNull());
-        QCOMPARE(image.size(), plot->chartView()->size() * plot->chartView()->devicePixelRatio());
+        QCOMPARE(image.size(), plot->canvas()->size() * plot->canvas()->devicePixelRatio());
         QCOMPARE(fakes->dialogs.messages.size(), 0);
     }
 };

@@ -3,6 +3,7 @@
 
 #include "view/receiveview.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +16,10 @@
 #include <QtTest>
 
 #include <random>
+
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 using namespace Qt::StringLiterals;
 
@@ -146,26 +151,81 @@ private Q_SLOTS:
             bar->value() + bar->pageStep(), std::max<qint64>(m_view->rowCount(), bar->pageStep()));
     }
 
-    void typingInTheMiddle_data()
+    // Typed into or deleted from ('^' the caret, '[' and ']' a selection), then more arrives: the
+    // rows go on from the edited text, a CR left at the end joining an LF that comes after it.
+    void typedThenAppended_data()
     {
-        QTest::addColumn<QString>("text"); // '^' marks the caret
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("enter breaks with CR LF") << u"abc^def"_s << u"\r"_s << u"abc\r\ndef"_s;
-        QTest::newRow("backspace takes CR LF whole") << u"ab\r\n^cd"_s << u"\b"_s << u"abcd"_s;
-        QTest::newRow("CR and LF join") << u"a\rx^\nb"_s << u"\b"_s << u"a\r\nb"_s;
+        QTest::addColumn<QString>("appended"); // '|' between appends
+        QTest::addColumn<QString>("rows");
+        const auto row = [](const char* name, const char* text, const char* keys,
+                             const char* appended, const char* rows) {
+            QTest::newRow(name) << QString::fromLatin1(text) << QString::fromLatin1(keys)
+                                << QString::fromLatin1(appended) << QString::fromLatin1(rows);
+        };
+        row("typed into the first row", "a^aaa bbbb cccc dddd", "x", " eeee|ff",
+            "axaaa bbbb |cccc dddd |eeeeff");
+        row("enter breaks with CR LF", "abc^ def", "\r", " ghi jklmnop",
+            "abc\r\n| def ghi |jklmnop");
+        row("a selection over rows deleted", "aaaa bbbb cc[cc dddd ee]ee", "\b", "ff gg",
+            "aaaa bbbb |cceeff gg");
+        row("deleted at the end", "abcdefghij klm^", "\b\b", "xyz", "abcdefghij |kxyz");
+        row("a CR left at the end", "x^yz\r", "1", "\nq", "x1yz\r\n|q");
+        row("backspace takes CR LF whole", "ab\r\n\r\n^cd\r", "\b", "\n|\r\n",
+            "ab\r\n|cd\r\n|\r\n|");
+        row("CR and LF join", "a\rx^\nb", "\b", "c", "a\r\n|bc");
     }
 
-    void typingInTheMiddle()
+    void typedThenAppended()
     {
         QFETCH(QString, text);
         QFETCH(QString, keys);
-        QFETCH(QString, expected);
-        m_view->appendText(QString(text).remove(u'^'));
-        m_view->setCursorPosition(text.indexOf(u'^'));
+        QFETCH(QString, appended);
+        QFETCH(QString, rows);
+        text.replace(u'^', u"[]"_s);
+        const qsizetype from = text.indexOf(u'['), to = text.indexOf(u']') - 1;
+        m_view->appendText(text.remove(u'[').remove(u']'));
+        m_view->setSelection(from, to);
         QTest::keyClicks(m_view.get(), keys);
-        QCOMPARE(m_view->text(), expected);
-        QCOMPARE(rowsOf(*m_view), freshRows(expected));
+        for (const QString& piece : appended.split(u'|'))
+            m_view->appendText(piece);
+        QCOMPARE(rowsOf(*m_view), rows.split(u'|'));
+        QCOMPARE(m_view->text(), rows.remove(u'|'));
+    }
+
+    // A row that holds only CR LF: Up, Down, Home, End, Left and Right move the caret onto and
+    // off it, never between its CR and LF.
+    void caretOnABreakOnlyRow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("stops"); // where the caret is after each
+        const QString middle = u"ab\r\n\r\ncd"_s; // rows "ab\r\n", "\r\n", "cd"
+        QTest::newRow("down onto it and on, up back") << middle << 2 << u"DDUU"_s << u"4 8 4 2"_s;
+        QTest::newRow("end and home stay at its start") << middle << 4 << u"EHE"_s << u"4 4 4"_s;
+        QTest::newRow("right and left pass it whole") << middle << 4 << u"RLLR"_s << u"6 4 2 4"_s;
+        QTest::newRow("the first row, and an empty last row")
+            << u"\r\nab\r\n"_s << 0 << u"ERRRRUUDE"_s << u"0 2 3 4 6 2 0 2 4"_s;
+    }
+
+    void caretOnABreakOnlyRow()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, from);
+        QFETCH(QString, keys);
+        QFETCH(QString, stops);
+        m_view->appendText(text);
+        m_view->setCursorPosition(from);
+        const Qt::Key named[]
+            = { Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right };
+        QStringList at;
+        for (const QChar key : std::as_const(keys)) {
+            QTest::keyClick(m_view.get(), named[u"UDHELR"_s.indexOf(key)]);
+            at << QString::number(m_view->cursorPosition());
+        }
+        QCOMPARE(at.join(u' '), stops);
     }
 
     // Lines that each begin with a few characters beyond Latin-1, over several chunks, edited
@@ -347,6 +407,68 @@ private Q_SLOTS:
         QTRY_VERIFY(m_view->hasFocus());
         QVERIFY(bar->isHidden());
         QCOMPARE(m_view->viewport()->geometry(), rows);
+    }
+
+    // A screen reader hears of arrivals at the next frame, each character once and where it
+    // stands; an edit first tells what arrived before it. Kept from the events alone, the
+    // reader's text is the view's after every frame, across an edit and a clear too.
+    void readerToldEachArrivalOnce()
+    {
+        static QObject* view;
+        static QString heard, arrivals; // the reader's text; what it was told at its end
+        view = m_view.get();
+        heard.clear();
+        arrivals.clear();
+        const auto before = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            int at = 0;
+            QString removed, inserted;
+            if (const auto* e = dynamic_cast<QAccessibleTextInsertEvent*>(event))
+                std::tie(at, inserted) = std::tuple(e->changePosition(), e->textInserted());
+            else if (const auto* e = dynamic_cast<QAccessibleTextRemoveEvent*>(event))
+                std::tie(at, removed) = std::tuple(e->changePosition(), e->textRemoved());
+            else if (const auto* e = dynamic_cast<QAccessibleTextUpdateEvent*>(event))
+                std::tie(at, removed, inserted)
+                    = std::tuple(e->changePosition(), e->textRemoved(), e->textInserted());
+            if (event->object() != view || (removed.isEmpty() && inserted.isEmpty()))
+                return;
+            if (removed.isEmpty() && at == heard.size())
+                arrivals += inserted;
+            if (heard.mid(at, removed.size()) != removed) // never told what it removes
+                heard += u'?';
+            heard.replace(at, removed.size(), inserted);
+        });
+        QPlatformAccessibility* platform
+            = QGuiApplicationPrivate::platformIntegration()->accessibility();
+        const bool wasActive = platform->isActive();
+        platform->setActive(true);
+        const auto restore = qScopeGuard([=] {
+            QAccessible::installUpdateHandler(before);
+            platform->setActive(wasActive);
+        });
+        QString appended;
+        const auto arrive = [&](const QString& piece, bool frame = true) {
+            m_view->appendText(piece);
+            appended += piece;
+            QSignalSpy frames(m_view.get(), &ReceiveView::frame);
+            if (!frame || QTest::currentTestFailed())
+                return;
+            m_view->requestFrame();
+            QTRY_VERIFY(!frames.isEmpty());
+            QCOMPARE(heard, m_view->text());
+        };
+        for (const QString& piece : { u"abc"_s, u"de\r"_s, u"\nfg"_s, u"h"_s, u"ij"_s })
+            arrive(piece); // the first at once, then at most a frame later
+        arrive(u"XYZ"_s, false);
+        m_view->setCursorPosition(2);
+        m_view->insertText(u"--"_s);
+        arrive(u"tail"_s);
+        m_view->setSelection(1, 4);
+        m_view->deleteSelection();
+        arrive(u"more"_s);
+        arrive(u"gone"_s, false);
+        m_view->clear();
+        arrive(u"41 42 "_s);
+        QCOMPARE(arrivals, appended);
     }
 
     // Where there is a selection clipboard (X11): selecting sets it and a middle click pastes

@@ -159,16 +159,12 @@ private Q_SLOTS:
         QVERIFY2(log.errorMessage().contains(reason), qPrintable(log.errorMessage()));
     }
 
-    // Beside the devices folder. A value not of its key falls back alone; a file that cannot be
-    // read gives every default, says why and is left as it was.
+    // Beside the devices folder. A file that cannot be read gives every default, says why and is
+    // left as it was. (Each value read back, or falling back alone: tst_choices.)
     void optionsRead_data()
     {
         QTest::addColumn<QByteArray>("file"); // "/": a folder in its place
         QTest::addColumn<QString>("read");
-        QTest::newRow("none") << QByteArray() << QStringLiteral("1 1 0 ");
-        QTest::newRow("bad values")
-            << QByteArray("[line]\ndtr=0\nrts=false\nflow=7\n[log]\nfolder=a,b")
-            << QStringLiteral("1 0 0 ");
         QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n[line]\ndtr=false\n")
                                         << QStringLiteral("1 1 0 reported");
         QTest::newRow("a folder") << QByteArray("/") << QStringLiteral("1 1 0 reported");

@@ -155,6 +155,9 @@ private Q_SLOTS:
             << QStringList { u"HEX  01 02"_s, u"01 02"_s } << 2;
         QTest::newRow("one line, & kept")
             << QStringList { u"A&B\r\nC\t"_s } << QStringList { u"A&&B↵C→"_s } << 1;
+        QTest::newRow("control characters shown, none that reorders")
+            << QStringList { u"\u0001A\u001b\u007f\u0085\u2028\u202e"_s }
+            << QStringList { u"␁A␛␡�↵�"_s } << 1;
         QStringList many;
         for (int i = 0; i < 105; ++i)
             many << QString::number(i);
@@ -182,8 +185,9 @@ private Q_SLOTS:
 
     void commandFile()
     {
-        const QList<Command> rows { { u"读"_s, u"01 03"_s, true, LineEnding::CrLf, 0, true },
-            { QString(), u"AT\r\n\"x\""_s, false, LineEnding::Lf, 3600000, false } };
+        // No two choices of a row alike, so that none reads back with another's value.
+        const QList<Command> rows { { u"读"_s, u"01 03"_s, true, LineEnding::CrLf, 0, false },
+            { QString(), u"AT\r\n\"x\""_s, false, LineEnding::Lf, 3600000, true } };
         const CommandList::Read read = CommandList::read(CommandList::write(rows));
         QCOMPARE(read.problem, QString());
         QCOMPARE(read.commands, rows);

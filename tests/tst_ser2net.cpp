@@ -47,23 +47,6 @@ class Ser2netTest : public QObject, WindowFixture {
         QCOMPARE(shown("TxtStatus"), u"串口：COM1 打开，9600,N,8,1"_s);
     }
 
-    // The port group's context menu, as a right click opens it.
-    QMenu* portMenu() const
-    {
-        QWidget* group = control("Frame1");
-        QContextMenuEvent event(
-            QContextMenuEvent::Mouse, QPoint(4, 4), group->mapToGlobal(QPoint(4, 4)));
-        QApplication::sendEvent(group, &event);
-        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    }
-    // As the arrow keys and Return would.
-    static void choose(QMenu* menu, const QString& text)
-    {
-        for (QAction* action : menu->actions())
-            if (action->text() == text)
-                menu->setActiveAction(action);
-        QTest::keyClick(menu, Qt::Key_Return);
-    }
     QString statusTip() const
     {
         QWidget* status = control("TxtStatus");
@@ -152,8 +135,8 @@ private Q_SLOTS:
     void lineControlWithoutAnswers()
     {
         serve(Ser2net::Protocol::Rfc2217);
-        choose(portMenu(), u"DTR"_s);
-        choose(portMenu(), u"RTS"_s);
+        choose(rightClick(control("Frame1")), u"DTR"_s);
+        choose(rightClick(control("Frame1")), u"RTS"_s);
         QVERIFY(pty->write("still here"));
         QTRY_COMPARE(m_received, "still here"_ba);
         control<QPlainTextEdit>("TxtSend")->setPlainText(u"and back"_s);
@@ -198,7 +181,7 @@ private Q_SLOTS:
     void remoteDialog()
     {
         serve(Ser2net::Protocol::RawTcp);
-        choose(portMenu(), u"远程串口…"_s);
+        choose(rightClick(control("Frame1")), u"远程串口…"_s);
         QWidget* dialog = nullptr;
         QTRY_VERIFY((dialog = window->findChild<QWidget*>(u"FrmRemote"_s)) && dialog->isVisible());
         auto* names = dialog->findChild<QListWidget*>(u"LstComNames"_s);

@@ -44,6 +44,15 @@ private Q_SLOTS:
             << u"[12:00:01.012] +12 ms 12 "_s << u"12"_s << false << true << 0LL << false << 22LL;
         QTest::newRow("hex: pairs are bytes only in the hex display")
             << u"01 03 "_s << u"0103"_s << false << false << 0LL << false << -1LL;
+        QTest::newRow("hex: never in a line's characters")
+            << u"31 32   12\n12 "_s << u"12"_s << false << true << 0LL << false << 11LL;
+        QTest::newRow("hex: never in a line's characters, backward")
+            << u"12 31 32   12"_s << u"12"_s << false << true << 13LL << true << 0LL;
+        const QString lookAlike = u"30 31 20 "_s.repeated(2000) + u"  "_s + u"01 "_s.repeated(2000);
+        QTest::newRow("hex: characters like pairs, far from where they begin")
+            << lookAlike << u"01"_s << false << true << 0LL << false << -1LL;
+        QTest::newRow("hex: an odd count of digits finds nothing")
+            << u"01 23 "_s << u"123"_s << false << true << 0LL << false << -1LL;
         QTest::newRow("hex: other needles are text")
             << u"[12:00] 01 "_s << u"12:00"_s << false << true << 0LL << false << 1LL;
         QTest::newRow("not found") << u"abc"_s << u"abd"_s << false << false << 0LL << true << -1LL;
@@ -68,6 +77,18 @@ private Q_SLOTS:
             const ViewSearch::Result result = run(search, shown, budget);
             QCOMPARE(result == ViewSearch::Result::Found ? search.found().first : -1, found);
         }
+    }
+
+    // What a pattern learnt of the lines does not outlive an edit of the text.
+    void charactersAfterAnEdit()
+    {
+        ViewText text;
+        text.append(u"31 32   xx 12"_s);
+        const SearchPattern pattern(u"12"_s, false, true);
+        QCOMPARE(pattern.find(text, 0, text.length(), false), -1);
+        text.clear();
+        text.append(u"31 32 33 12"_s);
+        QCOMPARE(pattern.find(text, 0, text.length(), false), 9);
     }
 
     // Text that arrives while a search runs is looked at too; the matches in view are all found.

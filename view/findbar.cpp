@@ -59,6 +59,7 @@ FindBar::FindBar(ReceiveView* view)
     m_case->setObjectName(QStringLiteral("findCase"));
     m_status->setObjectName(QStringLiteral("findStatus"));
     m_edit->setPlaceholderText(QStringLiteral("查找"));
+    m_edit->setAccessibleName(QStringLiteral("查找"));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
@@ -173,6 +174,10 @@ void FindBar::find(bool backward)
     stop();
     if (m_pattern.isEmpty())
         return;
+    if (const QString problem = m_pattern.problem(); !problem.isEmpty()) {
+        m_status->setText(problem);
+        return;
+    }
     m_search.start(
         m_pattern, backward ? m_view->selectionStart() : m_view->selectionEnd(), backward);
     // The first slice at once: most displays are searched before the key is released.

@@ -68,8 +68,13 @@ public:
 
     // The edit menu the right button opens; the caller owns it.
     QMenu* createContextMenu();
-    // Shown after the edit items and a separator; hidden ones are left out. Not owned.
-    void setExtraActions(const QList<QAction*>& actions) { m_input.setExtraActions(actions); }
+    // Adds items after the edit items and a separator, each time the menu is made. They are
+    // made with the menu and go with it: a reader holds on to what an item was in its menu, so
+    // an item that outlived its menu would be silent in the next one.
+    void setExtraItems(std::function<void(QMenu*)> addItems)
+    {
+        m_input.setExtraItems(std::move(addItems));
+    }
 
     // Whether the display shows hexadecimal pairs, which the find bar then reads a needle of
     // hexadecimal digits as.

@@ -121,6 +121,7 @@ void ViewText::insert(qint64 pos, QStringView text)
         return;
     }
     m_chars.insert(pos, text);
+    ++m_edits;
     relayoutAfterEdit(pos, 0, text.size());
 }
 
@@ -131,12 +132,14 @@ void ViewText::remove(qint64 from, qint64 count)
     if (count == 0)
         return;
     m_chars.remove(from, count);
+    ++m_edits;
     relayoutAfterEdit(from, count, 0);
 }
 
 void ViewText::clear()
 {
     m_chars.clear();
+    ++m_edits;
     std::vector<qint64>({ 0 }).swap(m_rows);
     startRow(0, 0);
     m_stateValid = true;

@@ -309,10 +309,10 @@ QMenu* ViewInput::createContextMenu()
     add("selectAll", QStringLiteral("全选(&A)"), QKeySequence::SelectAll,
         view->selectionEnd() - view->selectionStart() < m_text.length(), &ReceiveView::selectAll);
     add("find", QStringLiteral("查找(&F)…"), QKeySequence::Find, true, &ReceiveView::openFindBar);
-    if (!m_extraActions.isEmpty()) {
+    if (m_extraItems) {
         menu->setToolTipsVisible(true); // the extra choices explain themselves
         menu->addSeparator();
-        menu->addActions(m_extraActions);
+        m_extraItems(menu);
     }
     return menu;
 }

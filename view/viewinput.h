@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 class FramePacer;
@@ -52,7 +53,7 @@ public:
     void copy() const;
     void paste();
     QMenu* createContextMenu();
-    void setExtraActions(const QList<QAction*>& actions) { m_extraActions = actions; }
+    void setExtraItems(std::function<void(QMenu*)> addItems) { m_extraItems = std::move(addItems); }
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -72,5 +73,5 @@ private:
     bool m_dragging = false;
     QPoint m_dragPoint;
     QString m_preedit;
-    QList<QAction*> m_extraActions;
+    std::function<void(QMenu*)> m_extraItems;
 };

@@ -59,6 +59,8 @@ public:
     void remove(qint64 from, qint64 count);
     // Empties the text and gives its memory back.
     void clear();
+    // Counts the changes other than appends: what was learnt of the text before one may be stale.
+    quint64 edits() const { return m_edits; }
 
     qint64 rowCount() const { return qint64(m_rows.size()); }
     qint64 rowStart(qint64 row) const
@@ -108,6 +110,7 @@ private:
 
     TextChunks m_chars;
     std::vector<qint64> m_rows { 0 };
+    quint64 m_edits = 0;
 
     // Metrics in 1/64 pixel
     Fixed m_wrapWidth = 0;

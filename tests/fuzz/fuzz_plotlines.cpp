@@ -1,11 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Velmora
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Lines cut at arbitrary places must read exactly as the same lines fed whole, and every value
-// read must be a finite number.
+// Lines cut at arbitrary places must read exactly as the same lines fed whole, and the values of
+// a line must stand in their places, one after another.
 #include "plot/plotlines.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -14,8 +13,9 @@ static QStringList readAll(PlotLines& lines, const QString& text, unsigned seed,
     QStringList read;
     const auto take = [&](const PlotLines::Values& values) {
         QString line;
+        int position = 0;
         for (const PlotLines::Value& value : values) {
-            if (!std::isfinite(value.value) || value.position < 1)
+            if (value.position != ++position)
                 std::abort();
             line += value.name.toString() + u'@' + QString::number(value.position) + u'='
                 + QString::number(value.value, 'g', 17) + u' ';

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -73,7 +74,10 @@ void WindowFixture::type(const char* box, const QString& text) const
     QWidget* editor = control(box);
     if (auto* combo = qobject_cast<QComboBox*>(editor))
         editor = combo->lineEdit();
-    // A box completes typed text only in the active window, as a user's typing always is.
+    // A box completes typed text only in the active window, as a user's typing always is. The
+    // offscreen platform leaves no window active after an item of a submenu was chosen, where a
+    // user's desktop gives the activation back.
+    editor->window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(editor->window()));
     editor->setFocus();
     QTest::keySequence(editor, QKeySequence::SelectAll);
@@ -100,4 +104,33 @@ QString WindowFixture::indicators() const
         + (red         ? QStringLiteral(" | red")
                 : dark ? QStringLiteral(" | dark")
                        : QStringLiteral(" | none"));
+}
+
+QMenu* WindowFixture::rightClick(QWidget* widget)
+{
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    QContextMenuEvent event(
+        QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(widget, &event);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QAction* WindowFixture::item(QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+QMenu* WindowFixture::choose(QMenu* menu, const QString& text)
+{
+    QAction* action = item(menu, text);
+    QPointer<QMenu> sub = action->menu(); // a plain item's menu closes and goes
+    menu->setActiveAction(action); // as the arrow keys would
+    QTest::keyClick(menu, Qt::Key_Return);
+    if (sub)
+        (void)QTest::qWaitFor([&] { return sub->isVisible(); });
+    return sub;
 }

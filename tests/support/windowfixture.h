@@ -9,6 +9,7 @@
 #include "support/pty.h"
 
 #include <QComboBox>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -40,6 +41,11 @@ public:
     QString shown(const char* name) const;
     // Status line | switch caption | lamp ("red" hides the dark one beneath it).
     QString indicators() const;
+    // The menu a right click on the widget pops up; the item of a menu with that text; the item
+    // chosen with the keyboard, returning the submenu it opens, if any.
+    static QMenu* rightClick(QWidget* widget);
+    static QAction* item(QMenu* menu, const QString& text);
+    static QMenu* choose(QMenu* menu, const QString& text);
 
     std::unique_ptr<FakePlatform> fakes;
     std::unique_ptr<MainWindow> window;
