@@ -129,6 +129,10 @@ void MainWindow::buildControls()
     TmrSaveNotice->setObjectName(QStringLiteral("TmrSaveNotice"));
     TmrSaveNotice->setSingleShot(true);
     TmrSaveNotice->setTimerType(Qt::PreciseTimer);
+    TmrFrameEnd = new QTimer(this);
+    TmrFrameEnd->setObjectName(QStringLiteral("TmrFrameEnd"));
+    TmrFrameEnd->setSingleShot(true);
+    TmrFrameEnd->setTimerType(Qt::PreciseTimer);
 }
 
 void MainWindow::connectHandlers()
@@ -152,6 +156,7 @@ void MainWindow::connectHandlers()
     connect(CmdClearCounter, &QPushButton::clicked, this, &MainWindow::CmdClearCounter_Click);
     connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::CmdSaveDisp_Click);
     connect(TmrSaveNotice, &QTimer::timeout, this, &MainWindow::TmrSaveNotice_Timer);
+    connect(TmrFrameEnd, &QTimer::timeout, this, &MainWindow::TmrFrameEnd_Timer);
     connect(TxtReceive, &ReceiveView::frame, this, &MainWindow::showReceivedCount);
     connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::CmdAmend_Click);
     connect(CmdSend, &QPushButton::clicked, this, &MainWindow::CmdSend_Click);
@@ -205,6 +210,7 @@ void MainWindow::CmdQuit_Click()
     TmrNowTime->setEnabled(false);
     TmrAutoSend->setEnabled(false);
     TmrSaveNotice->stop();
+    TmrFrameEnd->stop();
     if (FrmHelp)
         FrmHelp->close();
     hide();

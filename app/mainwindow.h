@@ -119,6 +119,10 @@ private:
     void CmdClearReceive_Click();
     void CountSentText();
     void CmdClearCounter_Click();
+    // While 协议解析 reads frames, a frame that does not end by its own length ends here, once
+    // the line has been idle for its gap.
+    void armFrameEnd();
+    void TmrFrameEnd_Timer();
     void CmdSaveDisp_Click();
     void TmrSaveNotice_Timer();
     void CmdAmend_Click();
@@ -139,6 +143,7 @@ private:
     IntervalTimer* TmrNowTime = nullptr;
     IntervalTimer* TmrAutoSend = nullptr;
     QTimer* TmrSaveNotice = nullptr;
+    QTimer* TmrFrameEnd = nullptr;
     // The received count waits for a frame of the receive display: at a hundred arrivals a
     // second its repaints would cost more than the display's.
     QString m_countToShow;

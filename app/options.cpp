@@ -25,6 +25,10 @@ const QString timestampsKey = QStringLiteral("view/timestamps");
 const QString frameMsKey = QStringLiteral("view/frame-ms");
 const QString hexCharsKey = QStringLiteral("view/hex-chars");
 const QString showSentKey = QStringLiteral("view/show-sent");
+const QString decodeKey = QStringLiteral("view/decode");
+// As written in the file, in the order of Modbus::Mode.
+const QString decodeNames[]
+    = { QStringLiteral("none"), QStringLiteral("modbus-rtu"), QStringLiteral("modbus-ascii") };
 const QString encodingKey = QStringLiteral("text/encoding");
 const QString lineEndingKey = QStringLiteral("send/line-ending");
 const QString commandsGeometryKey = QStringLiteral("commands/geometry");
@@ -93,6 +97,9 @@ Options::Loaded Options::load(const QString& path)
     readFlag(settings, timestampsKey, options.timestamps);
     readFlag(settings, hexCharsKey, options.hexChars);
     readFlag(settings, showSentKey, options.showSent);
+    for (int mode = 0; mode < int(std::size(decodeNames)); ++mode)
+        if (text(settings, decodeKey) == decodeNames[mode])
+            options.decode = Modbus::Mode(mode);
     if (CodePage::choices().contains(text(settings, encodingKey).toLatin1()))
         options.encoding = text(settings, encodingKey);
     const int frameMs = text(settings, frameMsKey).toInt(&number);
@@ -124,6 +131,7 @@ bool Options::save(const QString& path) const
     settings.setValue(frameMsKey, QString::number(frameMs));
     settings.setValue(hexCharsKey, hexChars);
     settings.setValue(showSentKey, showSent);
+    settings.setValue(decodeKey, decodeNames[int(decode)]);
     settings.setValue(encodingKey, encoding);
     settings.setValue(lineEndingKey, endingNames[int(lineEnding)]);
     const QRect& g = commandsGeometry;

@@ -26,6 +26,7 @@ struct Options {
     int frameMs = 0;
     bool hexChars = false;
     bool showSent = false;
+    Modbus::Mode decode = Modbus::Mode::Off; // 协议解析
     QString encoding; // of text both ways, one of CodePage::choices(); empty: the system code page
     LineEnding lineEnding = LineEnding::None; // added to the send box's text sends
     QRect commandsGeometry; // the 快捷发送 window's; empty: the window system places it

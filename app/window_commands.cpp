@@ -12,7 +12,9 @@
 #include "app/options.h"
 #include "port/serialcomponent.h"
 #include "send/commandsequence.h"
+#include "send/replywatch.h"
 #include "send/sendhistory.h"
+#include "view/receiveview.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -48,6 +50,10 @@ private:
     void runSequence(bool start);
     void importList();
     void exportList();
+    void exportReport();
+    void answer(bool on);
+    // The expectation's verdict in the row and, with 显示发送, after the reply in the display.
+    void showVerdict(int row, const Verdict& verdict);
     // A row's content that a send would refuse or cut short: false when the user does not go on.
     bool confirm(const Command& command);
     // Reads a kept file; one that does not read is renamed aside, and said so, never overwritten.
@@ -64,7 +70,9 @@ private:
     QString m_commandsPath;
     SendHistory m_history;
     QList<Command> m_commands;
+    CommandExtras m_extras;
     CommandSequence m_sequence;
+    ReplyWatch m_watch;
     QPointer<CommandWindow> m_window;
     QTimer m_saveLater; // a sequence changes the history every few milliseconds
     // What the files hold, as far as this run knows: an unchanged list is not written again.
@@ -88,6 +96,7 @@ WindowCommands::WindowCommands(
     , m_options(options)
     , m_saveOptions(std::move(saveOptions))
     , m_sequence(window.m_send, *window.MSComm)
+    , m_watch(window.m_send, *window.MSComm)
 {
     if (const QString path = w.m_platform.optionsFile; !path.isEmpty()) {
         const QString folder = QFileInfo(path).absolutePath();
@@ -102,10 +111,22 @@ WindowCommands::WindowCommands(
     readKept(m_commandsPath, [this](const QByteArray& json) {
         CommandList::Read read = CommandList::read(json);
         m_commands = read.commands;
+        m_extras = read.extras;
         return read.problem;
     });
     m_historyKept = m_history.toJson();
-    m_commandsKept = CommandList::write(m_commands);
+    m_commandsKept = CommandList::write(m_commands, m_extras);
+    m_watch.setFramesSource([this] {
+        const ProtocolFormatter::Choices& view = w.m_receive.protocol().choices();
+        return ReplyWatch::Frames { view.decode, view.rtuGapNs, view.frameMs };
+    });
+    m_watch.setAnswers(m_extras.answers, m_extras.registers);
+    m_sequence.setWatch(&m_watch);
+    connect(&m_watch, &ReplyWatch::checked, this, &WindowCommands::showVerdict);
+    connect(&m_sequence, &CommandSequence::checked, this, [this] {
+        if (m_window)
+            m_window->showTallies(m_sequence.tallies());
+    });
     w.m_send.setHistory(&m_history);
     w.m_send.setLineEnding(m_options.lineEnding);
     w.TxtSend->installEventFilter(this);
@@ -121,8 +142,10 @@ WindowCommands::WindowCommands(
             const Command& command = m_sequence.commands()[row];
             m_history.add({ command.content, command.hex });
         }
-        if (m_window)
+        if (m_window) {
             m_window->showSequence(row, waiting);
+            m_window->showTallies(m_sequence.tallies());
+        }
         if (!m_saveLater.isActive())
             m_saveLater.start();
     });
@@ -182,7 +205,7 @@ void WindowCommands::saveKept(bool withOptions)
         }
     };
     keep(m_historyPath, m_history.toJson(), m_historyKept);
-    keep(m_commandsPath, CommandList::write(m_commands), m_commandsKept);
+    keep(m_commandsPath, CommandList::write(m_commands, m_extras), m_commandsKept);
 }
 
 bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
@@ -267,12 +290,19 @@ void WindowCommands::openWindow()
     if (!m_window) {
         m_window = new CommandWindow(&w);
         m_window->setCommands(m_commands);
+        m_window->setExtras(m_extras);
+        m_window->showAnswering(m_watch.isAnswering());
+        m_window->showTallies(m_sequence.tallies());
         if (!m_options.commandsGeometry.isEmpty())
             m_window->setGeometry(m_options.commandsGeometry);
         connect(m_window, &CommandWindow::edited, this, [this] {
             m_commands = m_window->commands();
+            m_extras = m_window->extras();
+            m_watch.setAnswers(m_extras.answers, m_extras.registers);
             m_saveLater.start();
         });
+        connect(m_window, &CommandWindow::reportAsked, this, &WindowCommands::exportReport);
+        connect(m_window, &CommandWindow::answeringAsked, this, &WindowCommands::answer);
         connect(m_window, &CommandWindow::sendRow, this, &WindowCommands::sendRow);
         connect(m_window, &CommandWindow::sequenceAsked, this, &WindowCommands::runSequence);
         connect(m_window, &CommandWindow::importAsked, this, &WindowCommands::importList);
@@ -310,8 +340,60 @@ void WindowCommands::sendRow(int row)
         w.showMessage(SendMessages::portClosed());
         return;
     }
-    if (confirm(command))
-        w.showMessage(w.m_send.send(command.content, command.hex, command.ending));
+    if (!confirm(command))
+        return;
+    const Message refused = w.m_send.send(command.content, command.hex, command.ending);
+    if (!refused.isNull()) {
+        w.showMessage(refused);
+        return;
+    }
+    if (command.expect.kind != ReplyPattern::Kind::None && !m_sequence.isRunning()) {
+        if (m_window)
+            m_window->showVerdict(row, QStringLiteral("等待…"));
+        m_watch.expect(row, command);
+    }
+}
+
+void WindowCommands::showVerdict(int row, const Verdict& verdict)
+{
+    const QList<Command>& commands = m_sequence.isRunning() ? m_sequence.commands() : m_commands;
+    if (row < 0 || row >= commands.size())
+        return;
+    const bool asText = commands[row].expect.kind == ReplyPattern::Kind::Text;
+    const QString text = verdict.text(asText, w.MSComm->textCodePage());
+    if (m_window)
+        m_window->showVerdict(row, text);
+    if (w.m_receive.protocol().choices().showSent)
+        w.showArrival(w.m_receive.note(QStringLiteral("第 %1 条期望回复 %2").arg(row + 1).arg(text),
+            MainWindow::ticked(w.ChkHexReceive), w.moment(w.m_platform.clock->steadyNs())));
+}
+
+void WindowCommands::answer(bool on)
+{
+    if (on) {
+        for (const AutoAnswer& each : std::as_const(m_extras.answers)) {
+            if (const QString why = each.when.problem(); each.enabled && !why.isEmpty()) {
+                w.showMessage({ why });
+                m_window->showAnswering(false);
+                return;
+            }
+        }
+    }
+    m_watch.setAnswering(on);
+}
+
+void WindowCommands::exportReport()
+{
+    if (m_sequence.tallies().isEmpty()) {
+        w.showMessage({ QStringLiteral("还没有循环发送的统计可以导出") });
+        return;
+    }
+    const QString path = w.m_platform.dialogs->saveFile(m_window, QStringLiteral("导出报告"),
+        m_commandsPath.isEmpty() ? QString() : QFileInfo(m_commandsPath).absolutePath());
+    if (path.isEmpty())
+        return;
+    if (const QString problem = m_sequence.tallies().writeReports(path); !problem.isEmpty())
+        w.showMessage({ problem });
 }
 
 void WindowCommands::runSequence(bool start)
@@ -336,7 +418,8 @@ void WindowCommands::runSequence(bool start)
         w.showMessage({ QStringLiteral("没有勾选要循环发送的命令") });
         return;
     }
-    m_sequence.start(m_commands);
+    m_watch.cancel();
+    m_sequence.start(m_commands, m_extras.stopAtFailure);
 }
 
 void WindowCommands::importList()
@@ -356,7 +439,10 @@ void WindowCommands::importList()
         return;
     m_sequence.stop();
     m_commands = read.commands;
+    m_extras = read.extras;
     m_window->setCommands(m_commands);
+    m_window->setExtras(m_extras);
+    m_watch.setAnswers(m_extras.answers, m_extras.registers);
     saveKept();
 }
 
@@ -366,6 +452,7 @@ void WindowCommands::exportList()
         m_commandsPath.isEmpty() ? QString() : QFileInfo(m_commandsPath).absolutePath());
     if (path.isEmpty())
         return;
-    if (const QString problem = CommandList::writeFile(path, m_commands); !problem.isEmpty())
+    if (const QString problem = CommandList::writeFile(path, m_commands, m_extras);
+        !problem.isEmpty())
         w.showMessage({ problem });
 }

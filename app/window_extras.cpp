@@ -5,10 +5,10 @@
 // capture log (the receive box's menu, --log), line control and 远程串口 (the port group's menu),
 // check bytes (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and
 // the port that --com (a number or a URL) and --settings open at start-up, the receive display's
-// time stamps, frames, character column and sent lines (the receive box's menu). The 字符编码 menu
-// (app/window_encoding.cpp), the plot window (app/window_plot.cpp) and the stored commands
-// (app/window_commands.cpp) are added to these menus here. All but the start-up options are
-// remembered between runs.
+// time stamps, frames, character column, sent lines and 协议解析 (the receive box's menu). The
+// 字符编码 menu (app/window_encoding.cpp), the plot window (app/window_plot.cpp) and the stored
+// commands (app/window_commands.cpp) are added to these menus here. All but the start-up options
+// are remembered between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
@@ -16,6 +16,7 @@
 #include "app/remotedialog.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
+#include "modbus/modbus.h"
 #include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
 #include "port/remoteurl.h"
@@ -59,6 +60,7 @@ private:
     void lineMenu(const QPoint& pos);
     void sendMenu(const QPoint& pos);
     void appendCheck(CheckBytes::Kind kind);
+    void decodeItems(QMenu* menu);
     void applyProtocol();
     void showFramesTip(QMenu* frames);
     // What the user chose that changes every text send: where it is not the default, a line each.
@@ -110,6 +112,10 @@ WindowExtras::WindowExtras(MainWindow& window)
     applyProtocol();
     // 十六进制附字符 shows something only in the hexadecimal display.
     connect(w.ChkHexReceive, &QCheckBox::stateChanged, this, &WindowExtras::applyProtocol);
+    // The RTU silence follows the port's line.
+    for (QComboBox* box : { w.CboBaudrate, w.CboParitybit, w.CboDatabit, w.CboStopbit })
+        connect(box, &QComboBox::activated, this, &WindowExtras::applyProtocol);
+    connect(w.CmdSwitch, &QPushButton::clicked, this, &WindowExtras::applyProtocol);
     auto* zoom = new BoxZoom(
         { w.TxtReceive, w.TxtSend }, [this](int points) { remember(&Options::fontPoints, points); },
         this);
@@ -224,6 +230,29 @@ void WindowExtras::protocolItems(QMenu* menu)
         remember(&Options::showSent, on);
         applyProtocol();
     });
+    decodeItems(menu);
+}
+
+// 协议解析
+void WindowExtras::decodeItems(QMenu* menu)
+{
+    QMenu* decode = menu->addMenu(QStringLiteral("协议解析"));
+    auto* group = new QActionGroup(decode);
+    const struct {
+        const char* text;
+        Modbus::Mode mode;
+    } modes[] = { { "无", Modbus::Mode::Off }, { "Modbus RTU", Modbus::Mode::Rtu },
+        { "Modbus ASCII", Modbus::Mode::Ascii } };
+    for (const auto& choice : modes) {
+        QAction* action
+            = addCheckable(decode, QString::fromUtf8(choice.text), m_options.decode == choice.mode);
+        group->addAction(action);
+        const Modbus::Mode mode = choice.mode;
+        connect(action, &QAction::triggered, this, [this, mode] {
+            remember(&Options::decode, mode);
+            applyProtocol();
+        });
+    }
 }
 
 void WindowExtras::addEncodings(QMenu* menu)
@@ -237,8 +266,9 @@ void WindowExtras::addEncodings(QMenu* menu)
 void WindowExtras::applyProtocol()
 {
     ProtocolFormatter& protocol = w.m_receive.protocol();
-    protocol.setChoices(
-        { m_options.timestamps, m_options.frameMs, m_options.hexChars, m_options.showSent });
+    const std::optional<LineSettings> line = lineSettings(w.MSComm->settings());
+    protocol.setChoices({ m_options.timestamps, m_options.frameMs, m_options.hexChars,
+        m_options.showSent, m_options.decode, Modbus::rtuGapNs(line.value_or(LineSettings())) });
     w.MSComm->needTiming(
         SerialComponent::ProtocolView, protocol.active(MainWindow::ticked(w.ChkHexReceive)));
 }

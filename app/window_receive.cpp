@@ -10,6 +10,9 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
 
 void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received, qint64 atNs)
 {
@@ -18,6 +21,7 @@ void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received, qint64
         const Moment at = m_receive.protocol().active(hex) ? moment(atNs) : Moment();
         showArrival(hex ? m_receive.hex(received, ticked(ChkAutoClear), at)
                         : m_receive.text(received, ticked(ChkAutoClear), at));
+        armFrameEnd(); // a frame cut short ends in silence
     } else if (commEvent == SerialComponent::EventSend) {
         m_receive.protocol().written(atNs);
         CountSentText();
@@ -52,12 +56,33 @@ void MainWindow::showArrival(const Arrival& arrival)
 void MainWindow::showSent(const QByteArray& bytes, bool file, bool hex)
 {
     using As = ProtocolFormatter::SentAs;
-    if (m_receive.protocol().choices().showSent)
+    // Unshown, a send still pairs the answer that follows.
+    if (m_receive.protocol().choices().showSent || m_receive.protocol().decoding())
         showArrival(m_receive.sent(bytes,
             file      ? As::File
                 : hex ? As::Hex
                       : As::Text,
             ticked(ChkHexReceive), moment(m_platform.clock->steadyNs())));
+}
+
+void MainWindow::armFrameEnd()
+{
+    const qint64 deadline = m_receive.protocol().frameDeadlineNs();
+    if (deadline == FrameSplitter::none) {
+        TmrFrameEnd->stop();
+        return;
+    }
+    const qint64 leftNs = deadline - m_platform.clock->steadyNs();
+    TmrFrameEnd->start(int(std::clamp<qint64>((leftNs + 999'999) / 1'000'000, 1, 1'000'000)));
+}
+
+void MainWindow::TmrFrameEnd_Timer()
+{
+    if (m_receive.protocol().frameDeadlineNs() > m_platform.clock->steadyNs()) {
+        armFrameEnd(); // a timer may fire a little early
+        return;
+    }
+    showArrival(m_receive.idle(ticked(ChkHexReceive), moment(m_platform.clock->steadyNs())));
 }
 
 void MainWindow::showReceivedCount()

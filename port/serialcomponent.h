@@ -78,7 +78,7 @@ public:
     // While anyone does, what arrives is read as the line delivers it, so that each receive
     // event's instant is the line's; with no one, reads may be gathered, which costs fewer
     // wake-ups. Each user's need is its own: one leaving does not end another's.
-    enum TimingUser { ProtocolView = 1, Plot = 2 };
+    enum TimingUser { ProtocolView = 1, Plot = 2, Replies = 4 };
     void needTiming(TimingUser user, bool needed);
     bool timed() const { return m_timingUsers != 0; }
 

@@ -26,6 +26,31 @@ QByteArray characters(const QByteArray& bytes)
 
 } // namespace
 
+void ProtocolFormatter::setChoices(const Choices& choices)
+{
+    const bool modeChanged = choices.decode != m_choices.decode;
+    m_choices = choices;
+    m_headNs = none;
+    if (modeChanged)
+        m_annotator.reset();
+    if (!(frameRule() == m_splitter.rule()))
+        m_splitter.setRule(frameRule());
+}
+
+FrameSplitter::Rule ProtocolFormatter::frameRule() const
+{
+    const qint64 chosen = qint64(m_choices.frameMs) * 1'000'000;
+    switch (m_choices.decode) {
+    case Modbus::Mode::Rtu:
+        return { Modbus::Mode::Rtu, std::max(m_choices.rtuGapNs, chosen) };
+    case Modbus::Mode::Ascii:
+        return { Modbus::Mode::Ascii, std::max(Modbus::asciiGapNs, chosen) };
+    case Modbus::Mode::Off:
+        break;
+    }
+    return {};
+}
+
 // A time zone's offset changes on a minute's boundary, at most a few times a year: it is looked up
 // once a minute, not at every arrival.
 QString ProtocolFormatter::stamp(qint64 at)
@@ -145,13 +170,85 @@ ProtocolFormatter::Hex ProtocolFormatter::hex(const QByteArray& bytes, Moment at
     return out;
 }
 
+QString ProtocolFormatter::frames(
+    const QByteArray& bytes, Moment at, bool hex, const TextOf& textOf)
+{
+    QString out;
+    const QList<FrameSplitter::Piece> pieces = m_splitter.feed(bytes, at.steadyNs);
+    for (const FrameSplitter::Piece& piece : pieces) {
+        if (!piece.bytes.isEmpty()) {
+            if (m_lineStart) {
+                out += lineHead(at);
+                m_lineStart = false;
+            }
+            if (hex) {
+                out += QString::fromLatin1(HexFormat::pairs(piece.bytes));
+                if (m_choices.hexChars)
+                    m_frame += piece.bytes;
+            } else {
+                QString text = textOf(piece.bytes);
+                text.remove(QLatin1Char('\r'));
+                text.remove(QLatin1Char('\n'));
+                out += text;
+            }
+        }
+        if (piece.ends())
+            out += frameClose(piece.frame, hex);
+    }
+    return out;
+}
+
+QString ProtocolFormatter::frameClose(const QByteArray& frame, bool hex)
+{
+    QString out;
+    if (hex && m_choices.hexChars)
+        out += QString::fromLatin1(characters(m_frame));
+    m_frame.clear();
+    out += QString(hex ? 1 : 2, QLatin1Char(' ')) + m_annotator.annotate(frame, m_choices.decode)
+        + QLatin1Char('\n');
+    m_lineStart = true;
+    return out;
+}
+
+QString ProtocolFormatter::idle(Moment now, bool hex)
+{
+    const QByteArray frame = m_splitter.expire(now.steadyNs);
+    return frame.isEmpty() ? QString() : frameClose(frame, hex);
+}
+
+QString ProtocolFormatter::note(const QString& text, bool hexDisplay, Moment at)
+{
+    QString line;
+    if (const QByteArray open = decoding() ? m_splitter.flush() : QByteArray(); !open.isEmpty())
+        line = frameClose(open, hexDisplay);
+    else
+        line = hexDisplay ? QString::fromLatin1(frameEnd())
+                          : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+    if (m_choices.stamps)
+        line += stamp(at.wallMs) + QStringLiteral("] ");
+    line += text + QLatin1Char('\n');
+    m_lineStart = true;
+    m_afterCr = false;
+    return line;
+}
+
+void ProtocolFormatter::pairSent(const QByteArray& bytes)
+{
+    if (decoding())
+        m_annotator.annotate(bytes, m_choices.decode);
+}
+
 QString ProtocolFormatter::sent(
     const QByteArray& bytes, SentAs as, bool hexDisplay, Moment at, const QByteArray& codePage)
 {
     const QByteArray shown
         = as == SentAs::File ? bytes.first(qMin<qsizetype>(bytes.size(), fileShown)) : bytes;
-    QString line = hexDisplay ? QString::fromLatin1(frameEnd())
-                              : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+    QString line;
+    if (const QByteArray open = decoding() ? m_splitter.flush() : QByteArray(); !open.isEmpty())
+        line = frameClose(open, hexDisplay);
+    else
+        line = hexDisplay ? QString::fromLatin1(frameEnd())
+                          : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
     const QString head = (m_choices.stamps ? stamp(at.wallMs) + QStringLiteral("] ") : QString())
         + QStringLiteral("发→ ");
     if (hexDisplay || as == SentAs::Hex) {
@@ -179,6 +276,8 @@ QString ProtocolFormatter::sent(
     }
     if (shown.size() < bytes.size())
         line += QStringLiteral("…(共 %1 字节)").arg(bytes.size());
+    else if (decoding() && as != SentAs::File)
+        line += QStringLiteral("  ") + m_annotator.annotate(bytes, m_choices.decode);
     line += QLatin1Char('\n');
     m_lineStart = true;
     m_afterCr = false;

@@ -40,6 +40,11 @@ public:
 
     // A send the port took, shown while 显示发送 is chosen; it counts toward nothing.
     Arrival sent(const QByteArray& bytes, ProtocolFormatter::SentAs as, bool hexDisplay, Moment at);
+    // While 协议解析 reads frames: the open one's end once the line has been idle long enough
+    // (ask at protocol().frameDeadlineNs()).
+    Arrival idle(bool hexDisplay, Moment now);
+    // A line of the program's own, shown where sent lines are.
+    Arrival note(const QString& text, bool hexDisplay, Moment at);
 
     bool stopped() const { return m_stopped; }
     // The caption the stop button shows afterwards.

@@ -3,20 +3,10 @@
 
 #include "send/checkbytes.h"
 
+#include "modbus/modbus.h"
 #include "send/sendlogic.h"
 
 namespace {
-
-quint16 modbusCrc(QByteArrayView data)
-{
-    quint16 crc = 0xFFFF;
-    for (const char byte : data) {
-        crc ^= static_cast<quint8>(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
-}
 
 quint16 ccittFalseCrc(QByteArrayView data)
 {
@@ -37,11 +27,8 @@ namespace CheckBytes {
 QByteArray of(Kind kind, QByteArrayView data)
 {
     switch (kind) {
-    case Kind::ModbusCrc16: {
-        const quint16 crc = modbusCrc(data);
-        const char bytes[] = { char(crc & 0xFF), char(crc >> 8) };
-        return QByteArray(bytes, 2);
-    }
+    case Kind::ModbusCrc16:
+        return Modbus::crcBytes(data);
     case Kind::CcittFalse: {
         const quint16 crc = ccittFalseCrc(data);
         const char bytes[] = { char(crc >> 8), char(crc & 0xFF) };

@@ -4,6 +4,7 @@
 #include "send/commandsequence.h"
 
 #include "port/serialcomponent.h"
+#include "send/replywatch.h"
 
 #include <algorithm>
 
@@ -31,10 +32,25 @@ CommandSequence::CommandSequence(SendPath& send, SerialComponent& serial, QObjec
     });
 }
 
-bool CommandSequence::start(const QList<Command>& commands)
+void CommandSequence::setWatch(ReplyWatch* watch)
+{
+    m_watch = watch;
+    connect(watch, &ReplyWatch::checked, this, &CommandSequence::onChecked);
+    connect(watch, &ReplyWatch::resent, this, [this](int row) {
+        if (m_checking && row == currentRow())
+            m_tallies.sent(row);
+    });
+}
+
+bool CommandSequence::start(const QList<Command>& commands, bool stopAtFailure)
 {
     stop();
     m_commands = commands;
+    m_stopAtFailure = stopAtFailure;
+    QStringList names;
+    for (const Command& command : commands)
+        names << command.name;
+    m_tallies.start(names, QDateTime::currentDateTime());
     m_rows.clear();
     for (int row = 0; row < commands.size(); ++row)
         if (commands[row].inSequence)
@@ -55,8 +71,12 @@ void CommandSequence::stop()
     m_retry.stop();
     m_portWatch.stop();
     m_waiting = false;
-    if (std::exchange(m_current, -1) >= 0)
+    if (std::exchange(m_checking, false) && m_watch)
+        m_watch->cancel();
+    if (std::exchange(m_current, -1) >= 0) {
+        m_tallies.finish(QDateTime::currentDateTime());
         Q_EMIT stepped(-1, false);
+    }
 }
 
 void CommandSequence::sendCurrent()
@@ -70,24 +90,51 @@ void CommandSequence::sendCurrent()
     m_retry.stop();
     const Command& command = m_commands[m_rows[m_current]];
     if (m_send.sendBox(command.content, command.hex, command.ending)) {
-        // Delays count from when each row was due, so the time a send takes does not add up
-        // over a long sequence. A row is never hurried by more than a millisecond, though: a
-        // device may need the whole delay. One the output held, or one late by more than its
-        // delay (a busy window), counts from when it went.
-        const qint64 now = m_clock.nsecsElapsed();
-        const qint64 delayNs = qint64(command.delayMs) * 1000000;
-        if (std::exchange(m_waiting, false) || now - m_dueNs > delayNs)
-            m_dueNs = now;
-        m_dueNs += delayNs;
-        const int earliest = std::max(0, command.delayMs - 1);
-        m_delay.start(
-            int(std::clamp<qint64>((m_dueNs - now + 500000) / 1000000, earliest, command.delayMs)));
+        m_tallies.sent(currentRow());
+        const bool held = std::exchange(m_waiting, false);
+        if (m_watch && command.expect.kind != ReplyPattern::Kind::None) {
+            m_checking = true;
+            m_watch->expect(currentRow(), command);
+        } else {
+            startDelay(command, held);
+        }
         Q_EMIT stepped(currentRow(), false);
         return;
     }
     if (!std::exchange(m_waiting, true))
         Q_EMIT stepped(currentRow(), true);
     m_retry.start();
+}
+
+// Delays count from when each row was due, so the time a send takes does not add up over a long
+// sequence. A row is never hurried by more than a millisecond, though: a device may need the
+// whole delay. One the output held, one late by more than its delay (a busy window) or one that
+// waited for its reply counts from now.
+void CommandSequence::startDelay(const Command& command, bool fromNow)
+{
+    const qint64 now = m_clock.nsecsElapsed();
+    const qint64 delayNs = qint64(command.delayMs) * 1000000;
+    if (fromNow || now - m_dueNs > delayNs)
+        m_dueNs = now;
+    m_dueNs += delayNs;
+    const int earliest = std::max(0, command.delayMs - 1);
+    m_delay.start(
+        int(std::clamp<qint64>((m_dueNs - now + 500000) / 1000000, earliest, command.delayMs)));
+}
+
+void CommandSequence::onChecked(int row, const Verdict& verdict)
+{
+    if (!isRunning() || !m_checking || row != currentRow())
+        return;
+    m_checking = false;
+    m_tallies.checked(row, verdict);
+    Q_EMIT checked(row, verdict);
+    if (m_stopAtFailure && verdict.result != Verdict::Result::Pass) {
+        stop();
+        return;
+    }
+    if (isRunning())
+        startDelay(m_commands[row], true);
 }
 
 void CommandSequence::next()

@@ -74,6 +74,7 @@ bool SendPath::output(const QByteArray& bytes, bool file, bool hex)
 {
     if (m_serial.output(bytes) < 0)
         return false;
+    m_lastSent = bytes;
     if (m_sentListener && !bytes.isEmpty())
         m_sentListener(bytes, file, hex);
     return true;

@@ -39,6 +39,10 @@ public:
     // close that drops it counts nothing.
     bool sendBox(QStringView box, bool hexSend) { return sendBox(box, hexSend, m_lineEnding); }
     bool sendBox(QStringView box, bool hexSend, LineEnding ending);
+    // Bytes as they are, as a hexadecimal send's (an automatic answer); false when refused.
+    bool sendBytes(const QByteArray& bytes) { return output(bytes, false, true); }
+    // What the last send the port took wrote.
+    const QByteArray& lastSent() const { return m_lastSent; }
     // The ending the send box's text sends (the button and the automatic send) get.
     void setLineEnding(LineEnding ending) { m_lineEnding = ending; }
 
@@ -60,6 +64,7 @@ private:
 
     SerialComponent& m_serial;
     QByteArray m_fileText;
+    QByteArray m_lastSent;
     LineEnding m_lineEnding = LineEnding::None;
     SendHistory* m_history = nullptr;
     SentListener m_sentListener;

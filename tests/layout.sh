@@ -10,11 +10,12 @@ root=${1:-$(dirname "$0")/..}
 declare -A uses=(
     [platform]=""
     [port]=""
-    [receive]="port"
-    [send]="port"
+    [modbus]="port"
+    [receive]="port modbus"
+    [send]="port modbus"
     [view]=""
     [plot]="port platform"
-    [app]="platform port receive send view plot"
+    [app]="platform port modbus receive send view plot"
 )
 status=0
 for folder in "${!uses[@]}"; do

@@ -493,7 +493,7 @@ private Q_SLOTS:
         QStringList row;
         for (int column = 0; column < CommandWindow::Columns; ++column)
             row << cells->cellAt(1, column)->text(QAccessible::Name);
-        QCOMPARE(row.join(u'|'), u"|B||无|50 ms|发送"_s);
+        QCOMPARE(row.join(u'|'), u"|B||无|50 ms|无|||1000 ms|0 次|发送|"_s);
 
         // The words a reader is told, looked at as the rows go by: they change, never twice within
         // a second.

@@ -195,6 +195,27 @@ private Q_SLOTS:
             "commands":[{"content":"AT","future":1}]})";
         const Command defaults { {}, u"AT"_s };
         QCOMPARE(CommandList::read(absent).commands, QList<Command> { defaults });
+        // Version 1 knows no expectations: a member of that name is someone else's.
+        QByteArray first = absent;
+        first.replace(R"("future":1)", R"("expect":{"kind":"hex","pattern":"01"})");
+        QCOMPARE(CommandList::read(first).commands, QList<Command> { defaults });
+
+        QList<Command> expecting = rows;
+        expecting[0].expect = { ReplyPattern::Kind::Hex, u"01 03 ?? ??"_s, false };
+        expecting[0].timeoutMs = 250;
+        expecting[0].retries = 3;
+        expecting[1].expect = { ReplyPattern::Kind::Text, u"^OK"_s, true };
+        CommandExtras extras;
+        extras.answers = { { true, { ReplyPattern::Kind::Modbus, u"1"_s, false },
+                               AutoAnswer::Reply::Registers, {}, 5 },
+            { false, { ReplyPattern::Kind::Text, u"AT"_s, false }, AutoAnswer::Reply::Text,
+                u"OK\\r\\n"_s, 0 } };
+        extras.registers = { { 0, 1 }, { 65535, 65535 } };
+        extras.stopAtFailure = true;
+        const CommandList::Read second = CommandList::read(CommandList::write(expecting, extras));
+        QCOMPARE(second.problem, QString());
+        QCOMPARE(second.commands, expecting);
+        QVERIFY(second.extras == extras);
     }
 
     // A file that is not a list of ours says why, and gives no rows at all.
@@ -207,8 +228,8 @@ private Q_SLOTS:
         QTest::newRow("another program's")
             << QByteArray(R"({"version":1,"commands":[]})") << u"不是快捷发送的命令列表"_s;
         QTest::newRow("a later version")
-            << QByteArray(R"({"format":"portlark-commands","version":2})")
-            << u"命令列表的版本 2 无法读取"_s;
+            << QByteArray(R"({"format":"portlark-commands","version":3})")
+            << u"命令列表的版本 3 无法读取"_s;
         QTest::newRow("second row lacks content")
             << head + R"([{"content":"A"},{"name":"B"}]})" << u"第 2 条命令没有内容"_s;
         QTest::newRow("hex as text") << head + R"([{"content":"A","hex":"yes"}]})"
@@ -217,6 +238,16 @@ private Q_SLOTS:
             << head + R"([{"content":"A","ending":"\n"}]})" << u"第 1 条命令的结尾"_s;
         QTest::newRow("fractional delay")
             << head + R"([{"content":"A","delayMs":1.5}]})" << u"第 1 条命令的延时"_s;
+        QByteArray second = head;
+        second.replace(R"("version":1)", R"("version":2)");
+        QTest::newRow("expectation of no known kind")
+            << second + R"([{"content":"A","expect":{"kind":"any"}}]})"
+            << u"第 1 条命令的 kind 不是 hex、text 或 modbus"_s;
+        QTest::newRow("no time to wait")
+            << second + R"([{"content":"A","expect":{"kind":"hex","timeoutMs":0}}]})"
+            << u"第 1 条命令的超时"_s;
+        QTest::newRow("register past 16 bits")
+            << second + R"([],"registers":{"65536":1}})" << u"寄存器 65536 不是"_s;
     }
     void commandFileRefused()
     {
