@@ -3,6 +3,9 @@
 
 #include "app/commandline.h"
 
+#include "port/comnames.h"
+#include "port/remoteurl.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
@@ -16,7 +19,9 @@ const char* const description
       "file once or periodically, count the bytes and save what was received.\n"
       "\n"
       "COMn is the link comN in $XDG_CONFIG_HOME/portlark/devices/ (normally\n"
-      "~/.config/portlark/devices/), otherwise the n-th serial port present.\n"
+      "~/.config/portlark/devices/), otherwise the n-th serial port present. A link\n"
+      "may hold a URL, rfc2217://HOST:PORT or tcp://HOST:PORT, for a port served over\n"
+      "the network (by ser2net, for one).\n"
       "See portlark(1).";
 
 bool isQtOption(const QString& argument)
@@ -43,7 +48,9 @@ CommandLine readCommandLine(int argc, const char* const argv[])
     const QCommandLineOption version({ QStringLiteral("v"), QStringLiteral("version") },
         QStringLiteral("Show the version and exit."));
     const QCommandLineOption com(QStringLiteral("com"),
-        QStringLiteral("Open COMn at start-up instead of COM1."), QStringLiteral("N"));
+        QStringLiteral("Open COMn at start-up instead of COM1; a URL (rfc2217://HOST:PORT or "
+                       "tcp://HOST:PORT) opens that remote port as a free COM number."),
+        QStringLiteral("N|URL"));
     const QCommandLineOption settings(QStringLiteral("settings"),
         QStringLiteral("Open with these settings instead of 9600,N,8,1: baud, parity (N, O, E, S "
                        "or M), data bits and stop bits."),
@@ -63,10 +70,11 @@ CommandLine readCommandLine(int argc, const char* const argv[])
         return CommandLine { 2, {} };
     };
     bool number = true;
-    if (parser.isSet(com))
+    if (parser.isSet(com) && !RemoteUrl::isRemote(parser.value(com).trimmed()))
         (void)parser.value(com).toUInt(&number);
     if (!number)
-        return refuse(QStringLiteral("--com takes a port number, as in --com 3."));
+        return refuse(QStringLiteral("--com takes a port number, as in --com 3, or a URL, as in "
+                                     "--com rfc2217://lab-pi:7777."));
     if (parser.isSet(settings) && parser.value(settings).split(QLatin1Char(',')).size() != 4)
         return refuse(QStringLiteral("--settings takes four values, as in --settings 9600,N,8,1."));
     if (parser.isSet(help)) {
@@ -89,9 +97,17 @@ Conversion<SelectionTexts> startSelection(
 {
     SelectionTexts boxes = defaults;
     if (!options.com.isEmpty()) {
-        boxes.port = QStringLiteral("COM") + options.com.trimmed();
+        QString number = options.com.trimmed();
+        if (RemoteUrl::isRemote(number)) {
+            const int port = ComNames::bindForRun(number);
+            if (port == 0)
+                return Conversion<SelectionTexts>::refused(
+                    QStringLiteral("没有空闲的串口号可以指向 %1").arg(number));
+            number = QString::number(port);
+        }
+        boxes.port = QStringLiteral("COM") + number;
         // The port box reads two digits; a longer number would open another port.
-        if (options.com.trimmed().size() > 2)
+        if (number.size() > 2)
             return Conversion<SelectionTexts>::refused(
                 QStringLiteral("串口号无效：“%1”（端口号应为0到99）").arg(boxes.port));
     }

@@ -13,7 +13,7 @@
 // window as built.
 struct StartOptions {
     QString logFile; // --log: a capture log runs from the start
-    QString com; // --com N: "N"
+    QString com; // --com N or URL: "N", "rfc2217://lab-pi:7777"
     QString settings; // --settings: "115200,N,8,1", four fields
 };
 
@@ -31,7 +31,8 @@ struct CommandLine {
 CommandLine readCommandLine(int argc, const char* const argv[]);
 
 // The setting boxes' texts that --com and --settings ask for, the parity letter as its list entry
-// ("E" shows as "ENEV"), the rest as the boxes' defaults. Refused with the warning a pick of those
-// texts would give when the boxes could not open them.
+// ("E" shows as "ENEV"), the rest as the boxes' defaults. A URL is bound to a free COM number for
+// this run (ComNames::bindForRun) and the boxes show that number. Refused with the warning a pick
+// of those texts would give when the boxes could not open them.
 Conversion<SelectionTexts> startSelection(
     const StartOptions& options, const SelectionTexts& defaults);

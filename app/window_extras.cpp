@@ -2,17 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // What lives in context menus and start-up options, so that no control moves or changes: the
-// capture log (the receive box's menu, --log), line control (the port group's menu), check bytes
-// (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and the port that
-// --com and --settings open at start-up, the receive display's time stamps, frames, character
-// column, sent lines and 协议解析 (the receive box's menu). The 字符编码 menu
-// (app/window_encoding.cpp), the plot window (app/window_plot.cpp) and the stored commands
-// (app/window_commands.cpp) are added to these menus here. All but the start-up options are
-// remembered between runs.
+// capture log (the receive box's menu, --log), line control and 远程串口 (the port group's menu),
+// check bytes (the send box's menu), the boxes' text size (Ctrl with the wheel or +, - and 0) and
+// the port that --com (a number or a URL) and --settings open at start-up, the receive display's
+// time stamps, frames, character column, sent lines and 协议解析 (the receive box's menu). The
+// 字符编码 menu (app/window_encoding.cpp), the plot window (app/window_plot.cpp) and the stored
+// commands (app/window_commands.cpp) are added to these menus here. All but the start-up options
+// are remembered between runs.
 #include "app/mainwindow.h"
 
 #include "app/boxzoom.h"
 #include "app/options.h"
+#include "app/remotedialog.h"
 #include "app/window_commands.h"
 #include "app/window_encoding.h"
 #include "app/window_lines.h"
@@ -20,6 +21,7 @@
 #include "modbus/modbus.h"
 #include "plot/plotwindow.h"
 #include "port/adapterlatency.h"
+#include "port/remoteurl.h"
 #include "port/serialcomponent.h"
 #include "receive/capturelog.h"
 #include "send/checkbytes.h"
@@ -317,9 +319,10 @@ QStringList WindowExtras::sendChoices() const
 }
 
 // The tooltips of the status line and the send button, a line for each thing that applies: why
-// the last open failed, the device the port waits for, the running log (the status line only);
-// an ending or an encoding other than the default, remembered from an earlier run perhaps. Worked
-// out as one is about to show: the log's size changes with every arrival.
+// the last open failed, the device the port waits for, that a raw TCP port's settings are the
+// server's, the running log (the status line only); an ending or an encoding other than the
+// default, remembered from an earlier run perhaps. Worked out as one is about to show: the log's
+// size changes with every arrival.
 bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
 {
     // Only the two are watched. They also report other events here while the window is torn
@@ -328,7 +331,8 @@ bool WindowExtras::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     QStringList lines;
     if (watched == w.TxtStatus) {
-        lines << w.m_port.lastFailure() << w.m_port.waitingText() << w.MSComm->rs485Problem();
+        lines << w.m_port.lastFailure() << w.m_port.waitingText() << w.MSComm->rs485Problem()
+              << rawTcpNote(w.MSComm->openedDevice().path);
         if (m_log.isRunning())
             lines << QStringLiteral("正在记录到文件：%1（%2 字节）")
                          .arg(QDir::toNativeSeparators(m_log.fileName()))
@@ -395,6 +399,12 @@ void WindowExtras::lineMenu(const QPoint& pos)
     breakAction->setEnabled(open && can.testFlag(SerialBackend::Break));
     connect(breakAction, &QAction::triggered, port, &SerialComponent::sendBreak);
     m_lines->addLineState(menu);
+    connect(menu->addAction(QStringLiteral("远程串口…")), &QAction::triggered, this, [this, port] {
+        auto* dialog = new RemotePortDialog(
+            port->settings().port, [port](int n) { return port->locate(n); }, &w);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     menu->popup(w.Frame1->mapToGlobal(pos));
 }
 

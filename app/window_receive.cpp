@@ -30,6 +30,8 @@ void MainWindow::MSComm_OnComm(int commEvent, const QByteArray& received, qint64
         CountSentText();
     } else if (commEvent == SerialComponent::EventDeviceLost)
         showPort(m_port.lost());
+    else if (commEvent == SerialComponent::EventOpenFailed)
+        showPort(m_port.failed());
 }
 
 namespace {

@@ -3,9 +3,12 @@
 
 #include "port/comnames.h"
 
+#include "port/remoteurl.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -67,13 +70,34 @@ QString linkTarget(const QString& link)
     return length < 0 ? link : QFile::decodeName(target.left(length));
 }
 
-// COMn as the devices folder has it, when it has a "comN" at all.
+QString linkPath(int port)
+{
+    return ComNames::devicesFolder() + QStringLiteral("/com") + QString::number(port);
+}
+
+// What --com bound for this run, by COM number.
+QHash<int, QString>& runBindings()
+{
+    static QHash<int, QString> bindings;
+    return bindings;
+}
+
+// COMn as the devices folder has it, when it has a "comN" at all, else as this run bound it (a
+// link made during the run wins).
 std::optional<ComDevice> linked(int port)
 {
-    const QString path = ComNames::devicesFolder() + QStringLiteral("/com") + QString::number(port);
+    const QString path = linkPath(port);
     const QFileInfo link(path);
-    if (!link.isSymLink() && !link.exists())
+    if (!link.isSymLink() && !link.exists()) {
+        if (const auto bound = runBindings().constFind(port); bound != runBindings().cend())
+            return ComDevice { *bound, { DeviceIdentity::Kind::Link, *bound } };
         return std::nullopt;
+    }
+    if (link.isSymLink()) {
+        // A URL is the whole of a link's text; it names no file.
+        if (const QString target = linkTarget(path); RemoteUrl::isRemote(target))
+            return ComDevice { target, { DeviceIdentity::Kind::Link, target } };
+    }
     if (!link.exists())
         return ComDevice {};
     return ComDevice { link.canonicalFilePath(),
@@ -147,6 +171,45 @@ ComDevice locate(int port, const QList<PresentPort>& present)
 QStringList orderPresent(const QStringList& names)
 {
     return inComOrder(names, [](const QString& name) { return name; });
+}
+
+QString writeLink(int port, const QString& target)
+{
+    const QString path = linkPath(port);
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isSymLink())
+        return QStringLiteral("%1 不是链接，没有改动").arg(QDir::toNativeSeparators(path));
+    if (!QDir().mkpath(devicesFolder()))
+        return QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(devicesFolder()));
+    const QByteArray name = QFile::encodeName(path);
+    if (existing.isSymLink() && ::unlink(name.constData()) != 0)
+        return QStringLiteral("无法删除 %1").arg(QDir::toNativeSeparators(path));
+    // symlink() keeps the text as given; QFile::link would make a URL into a path.
+    if (!target.isEmpty()
+        && ::symlink(QFile::encodeName(target).constData(), name.constData()) != 0)
+        return QStringLiteral("无法写入链接 %1").arg(QDir::toNativeSeparators(path));
+    return {};
+}
+
+int bindForRun(const QString& url)
+{
+    int present = -1;
+    for (int port = 1; port <= 99; ++port) {
+        const std::optional<ComDevice> device = linked(port);
+        if (device && device->identity.key == url)
+            return port;
+    }
+    for (int port = 1; port <= 99; ++port) {
+        if (linked(port))
+            continue;
+        if (present < 0)
+            present = int(QSerialPortInfo::availablePorts().size());
+        if (port > present) {
+            runBindings().insert(port, url);
+            return port;
+        }
+    }
+    return 0;
 }
 
 } // namespace ComNames

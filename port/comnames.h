@@ -41,7 +41,9 @@ struct PresentPort {
 };
 
 // Where COMn lives on this system. Resolution order: a link "comN" in the devices folder, then the
-// n-th serial port the system reports as present, else absent. Port 0 is always absent.
+// n-th serial port the system reports as present, else absent. Port 0 is always absent. A link
+// may hold a URL instead of a path ("rfc2217://lab-pi:7777", port/remoteurl.h): the port is then
+// that URL, present without a look at the network, and known by it.
 namespace ComNames {
 
 // $XDG_CONFIG_HOME/portlark/devices (~/.config/portlark/devices by default).
@@ -55,5 +57,14 @@ ComDevice locate(int port, const QList<PresentPort>& present);
 // then ttyACM* by number), then the rest by name and number. Names may be full paths; only the
 // last part counts.
 QStringList orderPresent(const QStringList& names);
+
+// Makes comN in the devices folder a link to `target` (a device or a URL), replacing a link there,
+// or removes the link when `target` is empty. Why not, in the user's words; empty when done. A file
+// there that is not a link is left alone.
+QString writeLink(int port, const QString& target);
+// The COM number that names `url` for this run only (--com with a URL): one whose link names it
+// already, else the lowest from 1 to 99 with no link and beyond the present ports; 0 when every
+// number is taken. Nothing is written.
+int bindForRun(const QString& url);
 
 } // namespace ComNames

@@ -29,6 +29,8 @@ void DeviceWatch::poll()
     const ComDevice device = m_serial.locate(m_port);
     if (device.path.isEmpty() || device.identity.isNull() || device.identity != m_identity)
         return;
+    if (!m_serial.answers(device))
+        return;
     m_poll.stop();
     Q_EMIT returned(m_port, device.path);
 }

@@ -13,9 +13,10 @@ class SerialComponent;
 
 // Waits for a lost COMn to come back as the same device. It asks the same lookup an open uses, at
 // most twice a second and only while it waits, and reports the first time the port resolves to a
-// device with the identity it had; another device there (a link pointed elsewhere, the next
-// adapter moving up into the number) is not news. The watch then ends, and whoever re-opens the
-// port starts it again should that open fail.
+// device with the identity it had and that device answers (a remote port's server takes a
+// connection); another device there (a link pointed elsewhere, the next adapter moving up into the
+// number) is not news. The watch then ends, and whoever re-opens the port starts it again should
+// that open fail.
 class DeviceWatch : public QObject {
     Q_OBJECT
 public:

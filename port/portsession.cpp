@@ -5,6 +5,8 @@
 
 #include "port/serialcomponent.h"
 
+#include <utility>
+
 namespace {
 
 PortView closedView(const QString& status) { return { {}, status, PortView::Lamp::Closed, {} }; }
@@ -78,13 +80,23 @@ PortView PortSession::returned()
     const bool reopened = m_serial.setSettings(opened.arguments) && m_serial.setPortOpen(true)
         && m_serial.portOpen();
     // The device may have changed between the watch's look and the open.
-    if (reopened && m_serial.openedDevice().identity == opened.device)
+    m_reopened = reopened && m_serial.openedDevice().identity == opened.device;
+    if (m_reopened)
         return told(
             { {}, StatusText::open(opened.boxes), PortView::Lamp::Open, QStringLiteral("") });
     const QString reason = reopened ? QString() : m_serial.errorString();
     closeIfOpen();
     m_watch.watch(opened.arguments.port, opened.device);
     return told({ {}, {}, PortView::Lamp::Unchanged, reason });
+}
+
+PortView PortSession::failed()
+{
+    PortView view = closedView(StatusText::closed());
+    view.reason = m_serial.errorString();
+    if (std::exchange(m_reopened, false) && m_lastOpened)
+        m_watch.watch(m_lastOpened->arguments.port, m_lastOpened->device);
+    return told(view);
 }
 
 QString PortSession::waitingText() const
@@ -105,6 +117,7 @@ PortView PortSession::open(
     Opening opening, const PortArguments& arguments, const SelectionTexts& boxes)
 {
     const bool startUp = opening == Opening::StartUp;
+    m_reopened = false;
     m_watch.cancel();
     closeIfOpen();
     bool opened = m_serial.setSettings(arguments);

@@ -51,6 +51,9 @@ public:
     // as the switch would. A refused open goes on watching and shows nothing but the reason; so
     // does an open that found another device by then, closed again at once.
     PortView returned();
+    // An open that had worked could not be finished (a remote port's connection failed): the
+    // closed state with the reason. After a re-open by the watch, the watch goes on.
+    PortView failed();
     // Quit: the port closes and the watch ends.
     void end();
     // returned() is called on its signal.
@@ -75,5 +78,6 @@ private:
         DeviceIdentity device;
     };
     std::optional<Opened> m_lastOpened;
+    bool m_reopened = false; // the open port is the watch's re-open
     QString m_failure;
 };

@@ -83,12 +83,9 @@ private:
     ComDevice m_device;
 };
 
-// The serial component on a real port.
+// The serial component on a real port, local or remote as COMn names it (port/combackend.h).
 class QtSerialComponent : public SerialComponent {
     Q_OBJECT
 public:
-    explicit QtSerialComponent(QObject* parent = nullptr)
-        : SerialComponent(std::make_unique<QtSerialBackend>(), parent)
-    {
-    }
+    explicit QtSerialComponent(QObject* parent = nullptr);
 };

@@ -79,6 +79,10 @@ public:
     // While timed, what arrives is read as the line delivers it, each read handed on with the
     // instant it was taken from the driver; untimed, reads may be gathered to save wake-ups.
     virtual void setTimed(bool /*timed*/) { }
+    // Whether the device a lookup found answers now. A device that is there does; a remote port
+    // can only tell by trying, so the first question starts a connection and a later one says
+    // whether it was answered (the open that follows takes that connection).
+    virtual bool answers(const ComDevice& /*device*/) { return true; }
 
 Q_SIGNALS:
     // `atNs` (steadyNowNs()) is when the bytes were taken from the driver.
@@ -89,6 +93,9 @@ Q_SIGNALS:
     void drained(qint64 atNs);
     // The device went away while open; the port is closed by now.
     void lost();
+    // An open that returned true could not be finished (a remote port's server did not answer or
+    // refused a setting): the port is closed by now, and error() and errorString() say why.
+    void failed();
 
 public:
     // Line control on the open port. A port that cannot do one (a pseudo-terminal has no modem

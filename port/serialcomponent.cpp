@@ -15,6 +15,7 @@ SerialComponent::SerialComponent(std::unique_ptr<SerialBackend> backend, QObject
     connect(m_backend.get(), &SerialBackend::drained, this,
         [this](qint64 at) { Q_EMIT onComm(EventSend, {}, at); });
     connect(m_backend.get(), &SerialBackend::lost, this, &SerialComponent::onLost);
+    connect(m_backend.get(), &SerialBackend::failed, this, &SerialComponent::onFailed);
 }
 
 SerialComponent::~SerialComponent()
@@ -99,6 +100,13 @@ void SerialComponent::onLost()
 {
     m_decoder.reset();
     Q_EMIT onComm(EventDeviceLost, {}, steadyNowNs());
+}
+
+void SerialComponent::onFailed()
+{
+    m_decoder.reset();
+    m_error = m_backend->errorString();
+    Q_EMIT onComm(EventOpenFailed, {}, steadyNowNs());
 }
 
 void SerialComponent::needTiming(TimingUser user, bool needed)

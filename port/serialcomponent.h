@@ -28,6 +28,9 @@ public:
         EventSend = 1, // everything written has left
         EventReceive = 2, // one or more bytes have arrived
         EventDeviceLost = 1001, // the device went away while open; the port is now closed
+        // An open that worked could not be finished (a remote port's connection failed): the
+        // port is now closed and errorString() says why.
+        EventOpenFailed = 1002,
     };
 
     explicit SerialComponent(std::unique_ptr<SerialBackend> backend, QObject* parent = nullptr);
@@ -50,6 +53,8 @@ public:
     // Where COMn is now, and which device the open port uses (null while closed).
     ComDevice locate(int port) const;
     ComDevice openedDevice() const;
+    // Whether a device located answers now (see SerialBackend::answers).
+    bool answers(const ComDevice& device) const { return m_backend->answers(device); }
 
     // The code page of text both ways: a choice of CodePage::choices(), or empty for the system
     // code page. Applies to what arrives and what is written from now on.
@@ -115,6 +120,7 @@ private:
     void applyLineControl();
     void applyRs485();
     void onLost();
+    void onFailed();
 
     bool m_dtr = true;
     bool m_rts = true;

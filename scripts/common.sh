@@ -22,8 +22,10 @@ PORTLARK_BUILD_PACKAGES=(
 PORTLARK_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream groff-base debootstrap)
 # What only the test suite needs besides: the check that every file names its licence, and Qt's
 # private headers, to tell the receive view a screen reader listens; the zones the stamps are
-# tested in; a real Modbus peer (pymodbus, whose serial server needs serial_asyncio).
-PORTLARK_TEST_PACKAGES=(reuse qt6-base-private-dev tzdata python3-pymodbus python3-serial-asyncio)
+# tested in; a real Modbus peer (pymodbus, whose serial server needs serial_asyncio); ser2net, which
+# serves a pseudo-terminal over the network for the remote port's tests and benchmark.
+PORTLARK_TEST_PACKAGES=(reuse qt6-base-private-dev tzdata python3-pymodbus python3-serial-asyncio
+    ser2net)
 
 say() { printf '%s: %s\n' "${PORTLARK_SCRIPT:-portlark}" "$*" >&2; }
 die() { say "$*"; exit 1; }

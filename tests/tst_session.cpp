@@ -94,9 +94,14 @@ private Q_SLOTS:
         row("a pick ends the watch", u"start; lose; pick"_s,
             u" | 串口状态：COM1 OPEND，9600,N,8,1 | open"_s, open1 + u", "_s + open1);
         row("quit ends the watch", u"start; lose; end"_s, u" | - | unchanged"_s, open1);
+        // A remote port's connection fails after its open has returned.
+        row("a failed connection: closed, with the reason", u"start; fail"_s,
+            u" | "_s + closed + u" | closed (refused)"_s, open1);
+        row("a re-open's failed connection: watching again", u"start; lose; return; fail"_s,
+            u" | "_s + closed + u" | closed (refused)"_s + waitFake, open1 + u", "_s + open1);
     }
 
-    // Steps: "start", "pick", "toggle", "lose", "return", "poll", "end"; "absent" or "silent" for
+    // Steps: "start", "pick", "toggle", "lose", "fail", "return", "poll", "end"; "absent" or "silent" for
     // the opens that follow; "plug link|usb|name KEY" puts a device known so at COM1; "port",
     // "baud", "parity", "data" or "stop" followed by a box's new text.
     void port()
@@ -121,6 +126,8 @@ private Q_SLOTS:
                 last = session.toggle(boxes);
             else if (verb == u"lose")
                 fakes.device->loseDevice(), last = session.lost();
+            else if (verb == u"fail")
+                fakes.device->failOpen(u"refused"_s), last = session.failed();
             else if (verb == u"return")
                 last = session.returned();
             else if (verb == u"poll")

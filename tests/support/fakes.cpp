@@ -54,6 +54,14 @@ void FakeBackend::loseDevice()
     Q_EMIT lost();
 }
 
+void FakeBackend::failOpen(const QString& why)
+{
+    m_open = false;
+    m_queued = 0;
+    refused(OpenFailure::Reason::NoDevice, why);
+    Q_EMIT failed();
+}
+
 Dialogs::Answer FakeDialogs::message(
     QWidget*, const QString& text, const QString&, Icon, Buttons buttons)
 {

@@ -43,6 +43,8 @@ public:
         Q_EMIT drained(at);
     }
     void loseDevice();
+    // An open that returned true turns out not to work (a remote port's connection failing).
+    void failOpen(const QString& why);
 
     QList<int> absentPorts;
     QHash<int, ComDevice> plugged;
