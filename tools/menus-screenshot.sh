@@ -24,6 +24,6 @@ sleep 2
 
 shot menu-receive.png 400 150
 shot menu-encoding.png 400 150 Up Up Right
-shot menu-port.png 20 12 Down Down Down Right
+shot menu-port.png 20 12 Down Right
 xdotool mousemove --window "$window" 10 352 click 1 # ChkHexSend
 shot menu-send.png 500 345 Up Up Up Up Up Up Right
