@@ -21,13 +21,6 @@ namespace {
 
 // Enough to keep the driver busy without holding a second copy of a large send.
 constexpr qint64 feedChunkBytes = 64 * 1024;
-// What the driver may hold of a line while a gather waits, and the longest wait, which keeps the
-// tail of a burst from showing late.
-constexpr qsizetype gatherBytes = 2048;
-constexpr int longestGatherMs = 50;
-// A line that filled that in one gather (or a pseudo-terminal, which has no speed) is read as fast
-// as it comes.
-constexpr int busyGatherMs = 2;
 // Device numbers of the pseudo-terminal slaves (/dev/pts/*).
 constexpr unsigned unix98PtySlaveMajorFirst = 136;
 constexpr unsigned unix98PtySlaveMajorLast = 143;
@@ -95,24 +88,13 @@ QSerialPort::Parity qtParity(LineSettings::Parity parity)
 
 } // namespace
 
-int receiveGatherMs(qsizetype handedOn, qint32 baud)
-{
-    if (handedOn >= gatherBytes || baud <= 0)
-        return busyGatherMs;
-    // Ten bits a character on the line: start, eight data bits and a stop bit.
-    const qint64 fillMs = qint64(gatherBytes) * 10 * 1000 / baud;
-    return int(std::clamp<qint64>(fillMs, busyGatherMs, longestGatherMs));
-}
-
 QtSerialBackend::QtSerialBackend(QObject* parent)
     : SerialBackend(parent)
+    , m_gather([this] { handOn(); })
 {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialBackend::onReadyRead);
     connect(&m_port, &QSerialPort::bytesWritten, this, &QtSerialBackend::onBytesWritten);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
-    m_receiveGather.setSingleShot(true);
-    m_receiveGather.setTimerType(Qt::PreciseTimer);
-    connect(&m_receiveGather, &QTimer::timeout, this, &QtSerialBackend::handOn);
 }
 
 QtSerialBackend::~QtSerialBackend()
@@ -168,7 +150,7 @@ bool QtSerialBackend::open(int port, const LineSettings& line)
     }
     m_device = device;
     m_baud = line.baud;
-    m_gatherMs = 0;
+    m_gather.reset();
     m_state = State::Open;
     return opened();
 }
@@ -177,7 +159,7 @@ void QtSerialBackend::close()
 {
     const bool wasOpen = m_port.isOpen();
     m_state = State::Closed;
-    m_receiveGather.stop();
+    m_gather.reset();
     m_port.setReadBufferSize(0);
     m_queue.clear();
     m_sendPending = false;
@@ -224,27 +206,12 @@ void QtSerialBackend::onBytesWritten(qint64 bytes)
     }
 }
 
-// A gather under way ends at once: what it holds is already late.
-void QtSerialBackend::setTimed(bool timed)
-{
-    m_timed = timed;
-    if (!timed)
-        return;
-    m_gatherMs = 0;
-    if (m_receiveGather.isActive())
-        m_receiveGather.start(0);
-}
+void QtSerialBackend::setTimed(bool timed) { m_gather.setTimed(timed); }
 
 void QtSerialBackend::onReadyRead()
 {
-    if (m_state != State::Open || m_handingOn || m_port.bytesAvailable() <= 0
-        || m_receiveGather.isActive())
-        return;
-    const qint64 since = m_lastHandOn.isValid() ? m_lastHandOn.elapsed() : m_gatherMs;
-    if (since >= m_gatherMs)
-        handOn();
-    else
-        m_receiveGather.start(int(m_gatherMs - since));
+    if (m_state == State::Open && !m_handingOn && m_port.bytesAvailable() > 0)
+        m_gather.notified();
 }
 
 // While a quiet line's gather runs the port takes in one byte and then stops reading (a read
@@ -265,10 +232,8 @@ void QtSerialBackend::handOn()
     // The port has just read from the driver, in its own notification or in the pull above.
     const qint64 at = steadyNowNs();
     const QByteArray bytes = m_port.readAll();
-    m_gatherMs = m_timed ? 0 : receiveGatherMs(bytes.size(), m_baud);
-    if (m_gatherMs > busyGatherMs)
+    if (m_gather.handedOn(bytes.size(), m_baud) > busyGatherMs)
         m_port.setReadBufferSize(1);
-    m_lastHandOn.start();
     Q_EMIT received(bytes, at);
 }
 

@@ -3,19 +3,13 @@
 
 #pragma once
 
+#include "port/readgather.h"
 #include "port/serialbackend.h"
 #include "port/serialcomponent.h"
 
-#include <QElapsedTimer>
 #include <QSerialPort>
-#include <QTimer>
 
 #include <deque>
-
-// How long receive events wait after one that handed on `handedOn` bytes from a line at `baud`:
-// while it waits the driver holds the input, and a device with no flow control loses bytes once
-// the driver's 4 KiB fill, so a gather lasts at most the time the line takes to fill half of that.
-int receiveGatherMs(qsizetype handedOn, qint32 baud);
 
 // A real port (QSerialPort), COMn resolved by ComNames.
 //
@@ -26,13 +20,10 @@ int receiveGatherMs(qsizetype handedOn, qint32 baud);
 // opening reaches the next. The open itself flushes nothing: a device that answers the moment
 // the port opens must not lose its first bytes.
 //
-// The first arrival after a quiet spell is handed on at once; what follows waits a gather (see
-// receiveGatherMs), so that a fast line is read in large pieces and a trickling one costs a
-// wake-up or two a gather instead of one an arrival. While timed there is no gather: the bytes a
-// gather leaves in the driver would carry the instant they are read, not the one they came. Writes
-// are queued as given (shared, never copied whole) and fed to the port in chunks as it drains;
-// drained() comes once when everything queued has left. When the device goes away while open, the
-// port is closed and lost() raised once instead of a stream of read errors.
+// Reads are gathered (ReadGather) unless timed. Writes are queued as given (shared, never copied
+// whole) and fed to the port in chunks as it drains; drained() comes once when everything queued
+// has left. When the device goes away while open, the port is closed and lost() raised once
+// instead of a stream of read errors.
 class QtSerialBackend : public SerialBackend {
     Q_OBJECT
 public:
@@ -71,12 +62,9 @@ private:
     void finishLoss();
 
     QSerialPort m_port;
-    QTimer m_receiveGather;
-    QElapsedTimer m_lastHandOn;
-    int m_gatherMs = 0;
+    ReadGather m_gather;
     int m_baud = 0;
     bool m_handingOn = false; // pulling what the driver holds: the port's signals are not news
-    bool m_timed = false;
     std::deque<Pending> m_queue;
     State m_state = State::Closed;
     bool m_sendPending = false;

@@ -4,7 +4,6 @@
 #include "port/remotebackend.h"
 
 #include "port/comnames.h"
-#include "port/qtserialbackend.h"
 
 #include <QtEndian>
 
@@ -87,9 +86,6 @@ RemoteBackend::RemoteBackend(QObject* parent)
     });
     m_replyTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &RemoteBackend::onReplyTimeout);
-    m_receiveGather.setSingleShot(true);
-    m_receiveGather.setTimerType(Qt::PreciseTimer);
-    connect(&m_receiveGather, &QTimer::timeout, this, &RemoteBackend::handOn);
 }
 
 RemoteBackend::~RemoteBackend() { dropSocket(); }
@@ -164,8 +160,7 @@ void RemoteBackend::close()
     m_inFlight.clear();
     m_awaited.clear();
     m_replyTimer.stop();
-    m_receiveGather.stop();
-    m_gatherMs = 0;
+    m_gather.reset();
     m_sendPending = false;
     m_linesSent = -1;
     m_breakOn = false;
@@ -331,26 +326,12 @@ void RemoteBackend::onBytesWritten(qint64 bytes)
     }
 }
 
-// A gather under way ends at once: what it holds is already late.
-void RemoteBackend::setTimed(bool timed)
-{
-    m_timed = timed;
-    if (!timed)
-        return;
-    m_gatherMs = 0;
-    if (m_receiveGather.isActive())
-        m_receiveGather.start(0);
-}
+void RemoteBackend::setTimed(bool timed) { m_gather.setTimed(timed); }
 
 void RemoteBackend::onReadyRead()
 {
-    if (m_state != State::Connected || m_handingOn || m_receiveGather.isActive())
-        return;
-    const qint64 since = m_lastHandOn.isValid() ? m_lastHandOn.elapsed() : m_gatherMs;
-    if (since >= m_gatherMs)
-        handOn();
-    else
-        m_receiveGather.start(int(m_gatherMs - since));
+    if (m_state == State::Connected && !m_handingOn)
+        m_gather.notified();
 }
 
 // While a gather waits the socket holds one byte and reads no more (a full read buffer pauses
@@ -372,10 +353,8 @@ void RemoteBackend::handOn()
     const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
-    m_gatherMs = m_timed ? 0 : receiveGatherMs(bytes.size(), m_line.baud);
-    if (m_gatherMs > 0)
+    if (m_gather.handedOn(bytes.size(), m_line.baud) > 0)
         m_socket->setReadBufferSize(1);
-    m_lastHandOn.start();
     if (!rfc2217()) {
         Q_EMIT received(bytes, at);
         return;

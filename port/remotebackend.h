@@ -3,11 +3,11 @@
 
 #pragma once
 
+#include "port/readgather.h"
 #include "port/remoteurl.h"
 #include "port/serialbackend.h"
 #include "port/telnetcodec.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -28,7 +28,7 @@
 // DTR or RTS), and nothing ever waits for one. Closing asks the server to purge both directions.
 //
 // Received bytes are stamped when they are read from the socket at this machine; what the network
-// adds before that is not seen. Reads are gathered as on a local port (receiveGatherMs) unless
+// adds before that is not seen. Reads are gathered as on a local port (ReadGather) unless
 // timed, so a slow line costs a wake-up or two a gather rather than one a network packet. The watch
 // for a lost port asks answers(), which tries a connection; the open that follows takes that
 // connection, so the server's device is opened once.
@@ -109,10 +109,7 @@ private:
     TelnetCodec m_codec;
     QTimer m_deadline; // the connection's, or how long an answered probe is kept
     QTimer m_replyTimer;
-    QTimer m_receiveGather;
-    QElapsedTimer m_lastHandOn;
-    int m_gatherMs = 0;
-    bool m_timed = false;
+    ReadGather m_gather { [this] { handOn(); } };
     bool m_handingOn = false; // pulling what the system holds: the socket's signals are not news
     std::deque<Awaited> m_awaited;
     std::deque<QByteArray> m_queue; // data not yet handed to the socket
