@@ -4,6 +4,7 @@
 #include "port/readgather.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
