@@ -210,6 +210,14 @@ QString ProtocolFormatter::frameClose(const QByteArray& frame, bool hex)
     return out;
 }
 
+QString ProtocolFormatter::endOpenLine(bool hexDisplay)
+{
+    if (const QByteArray open = decoding() ? m_splitter.flush() : QByteArray(); !open.isEmpty())
+        return frameClose(open, hexDisplay);
+    return hexDisplay ? QString::fromLatin1(frameEnd())
+                      : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+}
+
 QString ProtocolFormatter::idle(Moment now, bool hex)
 {
     const QByteArray frame = m_splitter.expire(now.steadyNs);
@@ -218,12 +226,7 @@ QString ProtocolFormatter::idle(Moment now, bool hex)
 
 QString ProtocolFormatter::note(const QString& text, bool hexDisplay, Moment at)
 {
-    QString line;
-    if (const QByteArray open = decoding() ? m_splitter.flush() : QByteArray(); !open.isEmpty())
-        line = frameClose(open, hexDisplay);
-    else
-        line = hexDisplay ? QString::fromLatin1(frameEnd())
-                          : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+    QString line = endOpenLine(hexDisplay);
     if (m_choices.stamps)
         line += stamp(at.wallMs) + QStringLiteral("] ");
     line += text + QLatin1Char('\n');
@@ -243,12 +246,7 @@ QString ProtocolFormatter::sent(
 {
     const QByteArray shown
         = as == SentAs::File ? bytes.first(qMin<qsizetype>(bytes.size(), fileShown)) : bytes;
-    QString line;
-    if (const QByteArray open = decoding() ? m_splitter.flush() : QByteArray(); !open.isEmpty())
-        line = frameClose(open, hexDisplay);
-    else
-        line = hexDisplay ? QString::fromLatin1(frameEnd())
-                          : QString(m_lineStart ? 0 : 1, QLatin1Char('\n'));
+    QString line = endOpenLine(hexDisplay);
     const QString head = (m_choices.stamps ? stamp(at.wallMs) + QStringLiteral("] ") : QString())
         + QStringLiteral("发→ ");
     if (hexDisplay || as == SentAs::Hex) {

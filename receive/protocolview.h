@@ -91,6 +91,8 @@ private:
     QString stamp(qint64 wallMs);
     QByteArray frameEnd();
     QString frameClose(const QByteArray& frame, bool hex);
+    // Whatever line is open ends (a frame being read, with its annotation) before one of our own.
+    QString endOpenLine(bool hexDisplay);
 
     Choices m_choices;
     bool m_lineStart = true;
