@@ -67,8 +67,6 @@ public:
     bool isConnected() const { return m_state == State::Connected; }
     // Replies to settings and line control still awaited.
     int awaitedReplies() const { return int(m_awaited.size()); }
-    // The last NOTIFY-MODEMSTATE: CD 0x80, RI 0x40, DSR 0x20, CTS 0x10, the low bits the changes.
-    unsigned char modemState() const { return m_modemState; }
 
 private:
     enum class State { Idle, Probing, Answered, Connecting, Connected, Ending };
@@ -122,6 +120,7 @@ private:
     FlowControl m_flow = FlowControl::None;
     int m_linesSent = -1; // DTR and RTS as last sent (bits 1 and 2), -1 before any
     bool m_breakOn = false;
+    // The last NOTIFY-MODEMSTATE: CD 0x80, RI 0x40, DSR 0x20, CTS 0x10, the low bits the changes.
     unsigned char m_modemState = 0;
     bool m_modemKnown = false; // a modem-state notice came since the open
     // Why the open failed or the connection was lost, once the close has been done.
