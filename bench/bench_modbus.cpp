@@ -27,7 +27,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -157,10 +156,9 @@ Latency answerLatency(const Options& options)
     latency.answered = int(ms.size());
     if (ms.empty())
         return latency;
-    std::sort(ms.begin(), ms.end());
-    latency.medianMs = ms[ms.size() / 2];
-    latency.p95Ms = ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.95))];
-    latency.maxMs = ms.back();
+    latency.medianMs = percentile(ms, 0.5);
+    latency.p95Ms = percentile(ms, 0.95);
+    latency.maxMs = percentile(ms, 1);
     return latency;
 }
 

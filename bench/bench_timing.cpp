@@ -175,14 +175,6 @@ Framing framing(const QList<Line>& lines, int replies)
     return out;
 }
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return std::nan("");
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(share * double(values.size())))];
-}
-
 // Runs the event loop until `done` holds, looking every 10 ms; false after `limitMs`. The loop
 // sleeps between events, as the program's does.
 bool waitFor(const std::function<bool()>& done, int limitMs)

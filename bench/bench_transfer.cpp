@@ -12,6 +12,7 @@
 // Usage: bench_transfer [--kib N] [--rounds R] [--protocol xmodem|xmodem-1k|ymodem]
 #include "port/comnames.h"
 #include "port/qtserialbackend.h"
+#include "procstatus.h"
 #include "send/sendpath.h"
 #include "support/farend.h"
 #include "support/pty.h"
@@ -26,7 +27,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -119,12 +119,6 @@ double throughProgram(TransferProtocol protocol, const QString& file, const QStr
     return outcome.kind == TransferOutcome::Kind::Done && far.exitCode() == 0 ? seconds : -1;
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -186,30 +180,32 @@ int main(int argc, char** argv)
     std::printf("%s, %d KiB, %d rounds: seconds per transfer (KiB/s)\n",
         qPrintable(Lrzsz::protocolName(protocol)), kib, rounds);
     std::printf("round   sx|rx piped        sx on the pty      through the program  ratio\n");
-    QList<double> directs, floors, programs, directFixed, floorFixed, programFixed;
+    std::vector<double> directs, floors, programs, directFixed, floorFixed, programFixed;
     for (int round = 1; round <= rounds; ++round) {
         double d = 0, f = 0, p = 0;
         if (!makeFile(Lrzsz::blockBytes(protocol)) || !run(d, f, p)) {
             std::fprintf(stderr, "bench_transfer: round %d failed on one block\n", round);
             return 1;
         }
-        directFixed << d;
-        floorFixed << f;
-        programFixed << p;
+        directFixed.push_back(d);
+        floorFixed.push_back(f);
+        programFixed.push_back(p);
         if (!makeFile(kib * 1024) || !run(d, f, p)) {
             std::fprintf(stderr, "bench_transfer: round %d failed\n", round);
             return 1;
         }
-        directs << d;
-        floors << f;
-        programs << p;
+        directs.push_back(d);
+        floors.push_back(f);
+        programs.push_back(p);
         std::printf("%5d   %6.3f (%6.0f)   %6.3f (%6.0f)   %6.3f (%6.0f)     %3.0f %%\n", round, d,
             kib / d, f, kib / f, p, kib / p, 100 * d / p);
     }
-    const double d = median(directs), f = median(floors), p = median(programs);
+    const double d = percentile(directs, 0.5), f = percentile(floors, 0.5),
+                 p = percentile(programs, 0.5);
     std::printf("median  %6.3f (%6.0f)   %6.3f (%6.0f)   %6.3f (%6.0f)     %3.0f %%\n", d, kib / d,
         f, kib / f, p, kib / p, 100 * d / p);
-    const double df = median(directFixed), ff = median(floorFixed), pf = median(programFixed);
+    const double df = percentile(directFixed, 0.5), ff = percentile(floorFixed, 0.5),
+                 pf = percentile(programFixed, 0.5);
     std::printf("one block  %6.3f            %6.3f            %6.3f\n", df, ff, pf);
     std::printf("streaming (KiB/s, less the one block's time)\n");
     std::printf("           %8.0f          %8.0f          %8.0f          %3.0f %%\n",

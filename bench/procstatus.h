@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
 #include <thread>
+#include <vector>
 
 #include <pthread.h>
 #include <sys/resource.h>
@@ -84,4 +87,13 @@ inline void say(const char* format, ...)
     std::vprintf(format, arguments);
     va_end(arguments);
     std::fflush(stdout);
+}
+
+// The value `share` of the way up the sorted values: 0.5 the median, 1 the largest; NaN for none.
+inline double percentile(std::vector<double> values, double share)
+{
+    if (values.empty())
+        return std::nan("");
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(share * double(values.size())))];
 }
